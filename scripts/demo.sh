@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# The main job on a laid-out work directory: for now the usage run of zel and the log it wrote.
+set -euo pipefail
+work=$(cd "$1" && pwd)
+run=$(mktemp -d)
+trap 'rm -rf "$run"' EXIT
+cd "$run"
+echo "== zel -? (run in $run, work directory $work)"
+"$work/zel" -? && echo "exit code 0"
+echo "== zel.log"
+iconv -f WINDOWS-1251 -t UTF-8 zel.log | tr -d '\r'
