@@ -13,8 +13,8 @@ inline constexpr std::uint8_t kControlPointerMask = 0xA7;
 inline constexpr std::uint16_t kControlPointerOffset = 0x3C5E;
 
 // Built-in data key K0..K3, used when a project carries no key of its own.
-inline constexpr std::array<std::uint32_t, 4> kDefaultDataKey = {0x6B1F2C3D, 0x0A4E5F60,
-                                                                 0x91827364, 0x55AA33CC};
+inline constexpr std::array<std::uint32_t, 4> kDefaultDataKey = {0x6B1F2C3D, 0x0A4E5F60, 0x91827364,
+                                                                 0x55AA33CC};
 
 // Seed of the splash-text chaining.
 inline constexpr std::uint8_t kSplashSeed = 0x5D;

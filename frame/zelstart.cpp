@@ -14,10 +14,10 @@ int zelMain(int argc, char** argv) {
         std::FILE* log = std::fopen("zel.log", "wb");
         if (!log)
             return 1;
-        const std::string text = "\r\nTelmira, версия " TELMIRA_VERSION "\r\n" TELMIRA_MAKER
-                                 "\r\n\r\n"
-                                 "Экспорт проекта в ПЗУ: zel.exe -zelpack RomFile.rom "
-                                 "ProjectFile.zel\r\nОткрыть проект: zel.exe ProjectFile.zel\r\n";
+        const std::string text =
+            "\r\nTelmira, версия " TELMIRA_VERSION "\r\n" TELMIRA_MAKER "\r\n\r\n"
+            "Экспорт проекта в ПЗУ: zel.exe -zelpack RomFile.rom "
+            "ProjectFile.zel\r\nОткрыть проект: zel.exe ProjectFile.zel\r\n";
         const std::string bytes = utf8ToCp1251(text);
         std::fwrite(bytes.data(), 1, bytes.size(), log);
         std::fclose(log);

@@ -9,9 +9,13 @@ namespace fs = std::filesystem;
 
 namespace telmira::test {
 
-fs::path testdataDir() { return fs::path(TELMIRA_TESTDATA_DIR); }
+fs::path testdataDir() {
+    return fs::path(TELMIRA_TESTDATA_DIR);
+}
 
-bool haveTestdata() { return fs::is_directory(testdataDir()); }
+bool haveTestdata() {
+    return fs::is_directory(testdataDir());
+}
 
 static fs::path makeTempDir() {
     std::string pattern = (fs::temp_directory_path() / "telmira-test-XXXXXX").string();
