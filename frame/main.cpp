@@ -2,5 +2,7 @@
 #include "frame/zelstart.h"
 
 int main(int argc, char** argv) {
-    return telmira::zelMain(argc, argv);
+    // Later modules lend the start what it needs here (the ROM export, ...).
+    telmira::ZelHooks hooks;
+    return telmira::zelMain(argc, argv, hooks);
 }

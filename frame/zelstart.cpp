@@ -1,29 +1,179 @@
 #include "frame/zelstart.h"
 
-#include "base/cp1251.h"
-#include "base/version.h"
+#include "frame/mainform.h"
+#include "frame/settings.h"
+#include "frame/singleinstance.h"
+#include "frame/startup.h"
+#include "frame/workdir.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
 
 #include <cstdio>
-#include <string>
+#include <memory>
 
 namespace telmira {
+namespace {
 
-int zelMain(int argc, char** argv) {
-    const std::string first = argc > 1 ? argv[1] : "";
-    if (first == "-?" || first == "/?") {
-        std::FILE* log = std::fopen("zel.log", "wb");
-        if (!log)
-            return 1;
-        const std::string text =
-            "\r\nTelmira, версия " TELMIRA_VERSION "\r\n" TELMIRA_MAKER "\r\n\r\n"
-            "Экспорт проекта в ПЗУ: zel.exe -zelpack RomFile.rom "
-            "ProjectFile.zel\r\nОткрыть проект: zel.exe ProjectFile.zel\r\n";
-        const std::string bytes = utf8ToCp1251(text);
-        std::fwrite(bytes.data(), 1, bytes.size(), log);
-        std::fclose(log);
+enum class StartKind { Batch, DatabaseSetup, Upgrade, DriverSetup, Normal };
+
+StartKind startKindFor(const QString& firstArgument) {
+    const QString first = firstArgument.toLower();
+    if (first == QStringLiteral("-bdesetup"))
+        return StartKind::DatabaseSetup;
+    if (first == QStringLiteral("-upgrade"))
+        return StartKind::Upgrade;
+    if (first == QStringLiteral("-pl2install"))
+        return StartKind::DriverSetup;
+    if (first == QStringLiteral("-zelpack") || first == QStringLiteral("-?") ||
+        first == QStringLiteral("/?"))
+        return StartKind::Batch;
+    return StartKind::Normal;
+}
+
+// A display the windows can go to: a platform chosen by hand, or an X11 or Wayland session.
+bool displayAvailable() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void printLine(const QString& text) {
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// A message for the user: always on standard error, and in a message box when windows go to a
+// real screen (never on the offscreen or minimal platforms, so headless runs do not wait).
+void showMessage(const QString& caption, const QString& text, QMessageBox::Icon icon) {
+    printLine(text);
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal"))
+        return;
+    QMessageBox box(icon, caption, QString(text).replace(QStringLiteral("\r\n"), "\n"),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+int notInThisBuild(const QString& option) {
+    printLine(QStringLiteral("zel: ключ %1 недоступен в этой сборке").arg(option));
+    return 1;
+}
+
+int normalRun(const QString& workDir, const QStringList& arguments, InstanceServer& channel) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        printLine(QStringLiteral("zel: нет экрана для окон (не заданы DISPLAY, WAYLAND_DISPLAY "
+                                 "и QT_QPA_PLATFORM)"));
+        return 1;
+    }
+    // A project named relative to the folder zel was started from, before that changes.
+    QString first = arguments.value(0);
+    if (isExistingProjectFile(first))
+        first = QFileInfo(first).absoluteFilePath();
+    // The local channel already makes this instance the only one: no application mutex.
+    QDir::setCurrent(workDir);
+    TMyIniFile ini(workDir + QStringLiteral("zel.ini"));
+    StartState state;
+    state.workDir = workDir;
+    readStartSettings(ini, state);
+    // The phone panel and the connection-test window are not part of this build: their modes
+    // run with the tool window until they are.
+    if (state.testConnectMode)
+        printLine(QStringLiteral("zel: режим проверки связи недоступен в этой сборке"));
+    state.toolMode = true;
+    state.testConnectMode = false;
+
+    const QStringList countryList =
+        TMyMemIniFile(workDir + QStringLiteral("codes.voc")).ReadSection("CountryCodes");
+    TMainForm mainForm(state);
+    if (showMainWindowAtCreation(state))
+        mainForm.show();
+    channel.setReceiver(&mainForm);
+
+    readRunSettings(ini, listedSerialPorts(), state);
+    // The database tables open here, and the link thread starts on state.comPort, once their
+    // modules are part of the build; until then the application runs without a link.
+    state.home = readHomeArea(ini, state, countryList);
+
+    state.startHidden = startsHidden(state.minimizeToTrayAtStartup, first);
+    if (state.startHidden) {
+        mainForm.hideToTray();
+    } else {
+        const bool project = isExistingProjectFile(first);
+        if (project)
+            state.toolMode = true;
+        mainForm.runStartupOpening(project ? first : QString());
+    }
+    QApplication::exec();
+    return 0;
+}
+
+} // namespace
+
+int zelMain(int argc, char** argv, const ZelHooks& hooks) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartKind kind = startKindFor(arguments.value(0));
+
+    // Windows are needed for the normal run and the driver note; the rest runs without them.
+    std::unique_ptr<QCoreApplication> app;
+    if ((kind == StartKind::Normal || kind == StartKind::DriverSetup) && displayAvailable())
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+
+    QString error;
+    const std::optional<QString> channelPath = instanceChannelPath(&error);
+    if (!channelPath) {
+        printLine(QStringLiteral("zel: ") + error);
+        return 1;
+    }
+    InstanceClaim claim = claimInstance(*channelPath, secondInstanceMessage(arguments));
+    if (claim.outcome == InstanceClaim::Outcome::Second)
+        return 0;
+    if (claim.outcome == InstanceClaim::Outcome::Failed) {
+        printLine(QStringLiteral("zel: ") + claim.error);
+        return 1;
+    }
+
+    const QString workDir =
+        findWorkDirectory(QCoreApplication::applicationDirPath(), storedWorkDirSetting());
+    if (workDir.isEmpty()) {
+        showMessage(QStringLiteral(" Ошибка"), workDirectoryNotFoundMessage(),
+                    QMessageBox::Critical);
         return 0;
     }
-    return 0;
+
+    switch (kind) {
+    case StartKind::DatabaseSetup:
+        return notInThisBuild(QStringLiteral("-bdesetup"));
+    case StartKind::Upgrade:
+        return notInThisBuild(QStringLiteral("-upgrade"));
+    case StartKind::DriverSetup:
+        showMessage(QStringLiteral("Telmira"),
+                    QStringLiteral("Драйверы последовательных портов Linux принимают скорость "
+                                   "1000 бод без настройки: изменять ничего не нужно."),
+                    QMessageBox::Information);
+        return 0;
+    case StartKind::Batch: {
+        QStringList batch = arguments;
+        batch[0] = batch[0].toLower();
+        const BatchOutcome outcome = runBatch(batch, hooks.romExport);
+        if (!outcome.error.isEmpty())
+            printLine(QStringLiteral("zel: ") + outcome.error);
+        return outcome.exitCode;
+    }
+    case StartKind::Normal:
+        break;
+    }
+    return normalRun(workDir, arguments, *claim.server);
 }
 
 } // namespace telmira

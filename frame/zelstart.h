@@ -1,9 +1,19 @@
 #pragma once
 
+#include "frame/batchlog.h"
+
+// The start of zel: single instance, work directory, switches, then the batch run or the
+// normal run with the main window.
 namespace telmira {
 
-// The whole life of the zel process: single-instance test, work directory, switches, batch run
-// or normal run. Returns the process exit code.
-int zelMain(int argc, char** argv);
+// What the later modules lend the start; main.cpp fills it. An empty member means this build
+// does not have that module yet.
+struct ZelHooks {
+    // The -zelpack export of a project into a ROM image.
+    RomExportFn romExport;
+};
+
+// The whole life of the zel process. Returns the process exit code.
+int zelMain(int argc, char** argv, const ZelHooks& hooks = {});
 
 } // namespace telmira

@@ -5,6 +5,9 @@ work=$(cd "$1" && pwd)
 run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT
 cd "$run"
+# A private runtime folder: a zel the user already runs would otherwise take this start over.
+mkdir -m 700 "$run/runtime"
+export XDG_RUNTIME_DIR="$run/runtime"
 echo "== zel -? (run in $run, work directory $work)"
 "$work/zel" -? && echo "exit code 0"
 echo "== zel.log"

@@ -1,0 +1,139 @@
+#include "frame/startup.h"
+
+#include "frame/records.h"
+#include "frame/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <sys/stat.h>
+
+namespace telmira {
+namespace {
+
+const QString kCommon = QStringLiteral("Common");
+
+bool isBlank(const QString& text) {
+    return text.trimmed().isEmpty();
+}
+
+bool isCharacterDevice(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+int lengthOf(const QStringList& countryList, const QString& countryName, const QString& field) {
+    const QString text = LookupField(countryList, QStringLiteral("RusName"), countryName,
+                                     QStringLiteral("0"), field);
+    return parseInteger(text).value_or(0);
+}
+
+} // namespace
+
+QString autoPortSetting() {
+    return QStringLiteral("Определять автоматически");
+}
+
+void readStartSettings(const SettingsFile& ini, StartState& state) {
+    state.minimizeToTrayAtStartup = ini.ReadBool(kCommon, "MinimizeToTrayAtStartup", false);
+    state.singleClickRestore = ini.ReadBool(kCommon, "SingleClickRestore", true);
+    state.autoDial = ini.ReadBool(kCommon, "AutoDial", false);
+    state.autoDialLength = ini.ReadString(kCommon, "AutoDialLength", QString());
+    state.toolMode = !ini.ReadBool("Windows", "Phone", true);
+    state.testConnectMode = ini.ReadBool(kCommon, "TestConnectMode", false);
+    state.showPopupWindow = ini.ReadBool(kCommon, "ShowPopupWindow", true);
+    state.oldStylePopupWindow = ini.ReadBool(kCommon, "OldStylePopupWindow", false);
+    state.lostCallsIsNew = ini.ReadBool("Archives", "LostCallsIsNew", false);
+    state.popupLeft = ini.ReadInteger(kCommon, "PopupLeft", 0);
+    state.popupTop = ini.ReadInteger(kCommon, "PopupTop", 0);
+    state.countryOrigin = ini.ReadString(kCommon, "CountryOrigin", QString());
+    state.cityOrigin = ini.ReadString(kCommon, "CityOrigin", QString());
+}
+
+void readRunSettings(SettingsFile& ini, const QStringList& listedPorts, StartState& state) {
+    state.minimizeToTrayOnClose = ini.ReadBool(kCommon, "MinimizeToTrayOnClose", true);
+    state.debug = ini.ReadBool(kCommon, "Debug", false);
+    state.comPort =
+        effectivePortSetting(ini.ReadString(kCommon, "ComPort", autoPortSetting()), listedPorts);
+    state.clockSynchronize = ini.ReadBool(kCommon, "ClockSynchronize", true);
+    state.modeSwitchable = ini.ReadBool(kCommon, "ModeSwitchable", true);
+    if (!state.modeSwitchable)
+        ini.WriteBool("Windows", "Phone", true);
+    state.melodyResolution = ini.ReadInteger("MelodyList", "Resolution", 25);
+}
+
+bool showMainWindowAtCreation(const StartState& state) {
+    return state.toolMode && !state.minimizeToTrayAtStartup && !state.testConnectMode;
+}
+
+QString effectivePortSetting(const QString& stored, const QStringList& listedPorts) {
+    if (!stored.isEmpty() && listedPorts.contains(stored))
+        return stored;
+    if (QDir::isAbsolutePath(stored) && isCharacterDevice(stored))
+        return stored;
+    return autoPortSetting();
+}
+
+QStringList listedSerialPorts() {
+    QStringList names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    return names;
+}
+
+NameAndCode splitNameAndCode(const QString& text) {
+    return {ExtractBetween(text, QString(), QString(), QStringLiteral("(")).trimmed(),
+            ExtractBetween(text, QStringLiteral("("), QString(), QStringLiteral(")")).trimmed()};
+}
+
+HomeArea homeAreaFrom(const QString& countryOrigin, const QString& cityOrigin,
+                      const QString& longDistance, const QString& international,
+                      const QString& localCodes, const QStringList& countryList) {
+    HomeArea home;
+    if (isBlank(countryOrigin)) {
+        home.countryName = QStringLiteral("Россия");
+        home.countryCode = QStringLiteral("7");
+        const QString code = QStringLiteral("Code");
+        home.localCodes = LookupField(countryList, code, "7", QString(), "LocalCodes");
+        home.longDistance = LookupField(countryList, code, "7", QString(), "LongDistance");
+        home.international = LookupField(countryList, code, "7", QString(), "International");
+    } else {
+        const NameAndCode country = splitNameAndCode(countryOrigin);
+        home.countryName = country.name;
+        home.countryCode = country.code;
+        home.longDistance = longDistance;
+        home.international = international;
+        home.localCodes = localCodes;
+    }
+    if (isBlank(cityOrigin)) {
+        home.cityName = QStringLiteral("Москва");
+        home.cityCode = QStringLiteral("495");
+    } else {
+        const NameAndCode city = splitNameAndCode(cityOrigin);
+        home.cityName = city.name;
+        home.cityCode = city.code;
+    }
+    home.length = lengthOf(countryList, home.countryName, QStringLiteral("Length"));
+    home.length1 = lengthOf(countryList, home.countryName, QStringLiteral("Length1"));
+    return home;
+}
+
+HomeArea readHomeArea(const SettingsFile& ini, const StartState& state,
+                      const QStringList& countryList) {
+    return homeAreaFrom(state.countryOrigin, state.cityOrigin,
+                        ini.ReadString(kCommon, "LongDistance", QString()),
+                        ini.ReadString(kCommon, "International", QString()),
+                        ini.ReadString(kCommon, "LocalCodes", QString()), countryList);
+}
+
+bool isExistingProjectFile(const QString& path) {
+    return path.endsWith(QStringLiteral(".zel"), Qt::CaseInsensitive) && QFileInfo(path).isFile();
+}
+
+bool startsHidden(bool minimizeToTrayAtStartup, const QString& firstArgument) {
+    return minimizeToTrayAtStartup && !isExistingProjectFile(firstArgument);
+}
+
+} // namespace telmira
