@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -128,6 +129,27 @@ TEST_F(ShippedBank, StaysWithinTheBudget) {
     for (const DlsWave& w : bank().waves) {
         EXPECT_LE(w.dataBytes, 64u << 10) << w.name;
     }
+}
+
+TEST_F(ShippedBank, LoopsAreInTuneAtTheirUnityNotes) {
+    // A sustained loop holds a whole number of periods, so at its unity note it plays k × rate /
+    // loop length Hz for some k. Wrong tuning signs or rates would push the typical wave tens
+    // of cents off; a few sources (accordion beats, guitar harmonics) loop unevenly anyway.
+    std::vector<double> deviations;
+    for (const DlsWave& w : bank().waves) {
+        if (!w.looped || w.loopLength < 16) {
+            continue;
+        }
+        const double hz = 440 * std::exp2((w.unityNote - 69) / 12.0);
+        const double periods = std::round(hz * w.loopLength / w.rate);
+        if (periods >= 1) {
+            deviations.push_back(std::abs(1200 * std::log2(periods * w.rate / w.loopLength / hz)));
+        }
+    }
+    ASSERT_GT(deviations.size(), 300u);
+    std::sort(deviations.begin(), deviations.end());
+    EXPECT_LT(deviations[deviations.size() / 2], 5.0);
+    EXPECT_LT(deviations[deviations.size() * 3 / 4], 10.0);
 }
 
 // libgig reads the bank on its own terms: instruments, regions, the pool table and the waves.
