@@ -37,11 +37,13 @@ std::uint8_t sensitivityByte(std::int32_t raw) {
 }
 
 std::uint8_t sustainByte(float percent) {
-    const float level = std::trunc(percent * 2.56f);
+    // The single-precision constant 2.5599999..., multiplied in double precision: a float
+    // product would round 50 % x 2.5599999 = 127.9999971 up to 128.
+    const double level = std::trunc(double(percent) * double(2.56f));
     if (!(level > 0)) {
         return 0;
     }
-    return std::uint8_t(std::fmin(level, 255.0f));
+    return std::uint8_t(std::fmin(level, 255.0));
 }
 
 std::uint8_t originNote(int unityNote, int noteOffset, bool corrected) {

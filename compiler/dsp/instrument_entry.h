@@ -25,8 +25,8 @@ std::uint8_t rateByte(std::int32_t raw, float egTimestepMs);
 // goes into the flags.
 std::uint8_t sensitivityByte(std::int32_t raw);
 
-// Sustain byte: trunc(percent x 2.56) with 2.56 as a single-precision constant, so 100 % gives
-// 255; levels outside 0..100 % are held to 0..255.
+// Sustain byte: trunc(percent x 2.56) with 2.56 as a single-precision constant (2.5599999...),
+// so 100 % gives 255 and 50 % 127; levels outside 0..100 % are held to 0..255.
 std::uint8_t sustainByte(float percent);
 
 // Origin note of an entry: the region's unity note, or unity - offset when its wave was

@@ -73,7 +73,7 @@ Outcome<std::vector<float>> decodeFirstChannel(const WaveSource& wave);
 // Resampling of x from sourceRate to targetRate with a low-pass (taps c_0..c_n-1), giving
 // ceil(N x target / source) outputs. The wave goes on past its end with its loop (the last
 // loopLength values over and over) or with silence. Catmull-Rom interpolation (positions
-// accumulated in single precision) makes the new rate:
+// start + j x source / target in double precision) makes the new rate:
 //  - downsampling: the FIR runs at the input rate, then the interpolation reads the filtered
 //    wave at (n - 1) div 2 + j x source / target;
 //  - upsampling: the filter's band edges are fractions of the output rate, so the
