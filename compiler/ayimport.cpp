@@ -3,6 +3,7 @@
 #include "compiler/fileio.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
@@ -30,10 +31,34 @@ struct LibraryCloser {
 
 enum class ConvertStatus { Done, NoLibrary, NoFunction };
 
+// The folder of the running program, with its final '/'; empty when it cannot be told.
+std::string programFolder() {
+    std::string path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
+        return {};
+    path.resize(static_cast<std::size_t>(length));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+// A library named without a folder is looked for beside the program first (the program carries
+// RPATH $ORIGIN, but a loader wrapped by a sanitizer or a debugger may not apply it to dlopen),
+// then along the normal search path.
+void* openLibrary(const std::string& library) {
+    constexpr int kFlags = RTLD_NOW | RTLD_LOCAL;
+    if (library.find('/') == std::string::npos) {
+        const std::string folder = programFolder();
+        if (!folder.empty())
+            if (void* handle = dlopen((folder + library).c_str(), kFlags))
+                return handle;
+    }
+    return dlopen(library.c_str(), kFlags);
+}
+
 // Loads the library, runs the export over the module and unloads the library again.
 ConvertStatus convert(const std::string& library, const char* function,
                       const std::vector<std::uint8_t>& module, std::int32_t& result, Console& out) {
-    std::unique_ptr<void, LibraryCloser> handle(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
+    std::unique_ptr<void, LibraryCloser> handle(openLibrary(library));
     if (!handle)
         return ConvertStatus::NoLibrary;
     void* symbol = dlsym(handle.get(), function);
