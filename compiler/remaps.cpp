@@ -2,6 +2,7 @@
 #include "compiler/commands.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -9,18 +10,23 @@ namespace telmira::compiler {
 
 namespace {
 
+// Report fragments, formatted the way the commands print their numbers.
+std::string format(const char* pattern, int a, int b = 0) {
+    char text[48];
+    std::snprintf(text, sizeof text, pattern, a, b);
+    return text;
+}
+
 std::string valueOrAny(int value) {
-    return value == kAny ? "Any" : std::to_string(value);
+    return value == kAny ? "Any" : format("%i", value);
 }
 
 std::string rangeOrAny(int low, int high) {
-    if (low == kAny)
-        return "Any";
-    return "[" + std::to_string(low) + ".." + std::to_string(high) + "]";
+    return low == kAny ? "Any" : format("[%i..%i]", low, high);
 }
 
 std::string signedChange(int change) {
-    return std::string(1, change < 0 ? '-' : '+') + std::to_string(std::abs(change));
+    return format(change < 0 ? "-%i" : "+%i", std::abs(change));
 }
 
 bool sameBank(int a, int b) {

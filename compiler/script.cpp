@@ -56,13 +56,18 @@ struct FileCloser {
 } // namespace
 
 Outcome runScriptLine(Session& session, std::string_view line, unsigned number) {
+    std::size_t start = 0;
+    while (start < line.size() && ArgReader::isSeparator(line[start]))
+        ++start;
+    if (start == line.size() || line[start] == ';')
+        return Outcome::next(); // empty line or comment
     Outcome outcome = Outcome::scriptError();
     // A NUL byte cannot be part of a name, a number or a path.
     if (line.find('\0') == std::string_view::npos) {
         const std::string text = cp1251ToUtf8(line);
         ArgReader reader(text);
         const auto name = reader.word();
-        if (!name || name->starts_with(';'))
+        if (!name)
             return Outcome::next();
         if (const Command* command = findCommand(*name)) {
             CommandCall call{session, reader, number};

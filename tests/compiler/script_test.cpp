@@ -62,6 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScriptCase{"EarlierCommandsStandBeforeAnError", "set_fs 8000\nset_fs\n", 1,
                    "FS is set to 8000.00 Hz\n\aTCL file error at line #2\n"},
         ScriptCase{"NulByteIsAnError", std::string("set_fs 1\0", 9) + "\n", 1, kError1},
+        ScriptCase{"NulByteInACommentIsNoError", std::string("; a\0b", 5) + "\n", 0, ""},
         ScriptCase{"LineOf200IsAccepted", line(199) + "set_fs 1\n", 0, "FS is set to 1.00 Hz\n"},
         ScriptCase{"LineOf201IsCorrupt", "set_fs 1\n" + line(200), 1,
                    "FS is set to 1.00 Hz\nTCL file corrupt: test.tcl\n"},
