@@ -1,0 +1,1 @@
+SET_FS 8000 ; comment
