@@ -268,6 +268,11 @@ struct CommandCase {
     std::vector<Sym> codes;        // the stream's codes before T1(10)
 };
 
+void PrintTo(const CommandCase& c, std::ostream* out) {
+    for (std::uint8_t b : c.row)
+        *out << ayvex::hex2(b) << ' ';
+}
+
 class Pt3Commands : public testing::TestWithParam<CommandCase> {};
 
 TEST_P(Pt3Commands, CodeAsTheirClasses) {
@@ -383,9 +388,13 @@ TEST(Pt3Samples, SampleWithoutLinesWarnsAndCodesItsEnd) {
 
 struct WarningCase {
     std::vector<std::uint8_t> channel;
-    std::string text;     // "@" stands for the hexadecimal stream offset plus `offset`
-    std::uint32_t offset; //
+    std::string text; // "@" stands for the hexadecimal stream offset plus `offset`
+    std::uint32_t offset;
 };
+
+void PrintTo(const WarningCase& c, std::ostream* out) {
+    *out << c.text;
+}
 
 class Pt3Warnings : public testing::TestWithParam<WarningCase> {};
 
