@@ -25,14 +25,13 @@ void Encoder::put(Table table, std::uint8_t value) {
 
 void Encoder::appendBits(std::uint32_t code, unsigned length) {
     bits_ += length;
-    for (unsigned i = 0; i < length; ++i) {
-        pending_ |= ((code >> i) & 1u) << pendingCount_;
-        if (++pendingCount_ == 8) {
-            bytes_.push_back(std::uint8_t(pending_));
-            pending_ = 0;
-            pendingCount_ = 0;
-        }
-    }
+    // Up to 32 new bits on top of at most 7 waiting ones fit 64 bits.
+    std::uint64_t waiting = pending_ | std::uint64_t(code) << pendingCount_;
+    unsigned count = pendingCount_ + length;
+    for (; count >= 8; count -= 8, waiting >>= 8)
+        bytes_.push_back(std::uint8_t(waiting));
+    pending_ = std::uint32_t(waiting) & 0xFF;
+    pendingCount_ = count;
 }
 
 std::vector<std::uint8_t> Encoder::finish() {

@@ -51,6 +51,9 @@ std::string hexAddress(std::uint32_t address) {
 struct Entry {
     enum Kind : std::uint8_t { Return, LoopPosition, LoopCount } kind;
     std::uint16_t value;
+    // Names the stack's contents up to this entry: every push and every change of a loop count
+    // makes a new state; 0 is the empty stack.
+    std::uint32_t state = 0;
 };
 
 class FxmWalker {
@@ -81,13 +84,15 @@ private:
     int channel_ = 0;
     std::vector<Entry> stack_;
     std::uint32_t markAt_ = 0;
-    std::vector<bool> visitedAtTop_;
+    std::uint32_t lastState_ = 0;
+    std::vector<std::uint32_t> seenInState_; // per address: the stack state it last ran in
 };
 
 bool FxmWalker::push(Entry entry, std::uint32_t at) {
     if (stack_.size() >= kFxmMaxStack)
         return fail(kFxmStackOverflow, "more than " + std::to_string(kFxmMaxStack) +
                                            " stack entries at " + hexAddress(at));
+    entry.state = ++lastState_;
     stack_.push_back(entry);
     out_.depth[std::size_t(channel_)] =
         std::max<std::uint8_t>(out_.depth[std::size_t(channel_)], std::uint8_t(stack_.size()));
@@ -106,12 +111,14 @@ bool FxmWalker::addReturnPoint(std::uint32_t address) {
 }
 
 // Follows the program as the player runs it, loop counts included, until the jump back to the
-// channel's start. Coming back to a place already run with an empty stack, or running longer
-// than any song, means the program never returns to its start.
+// channel's start. The walk is determined by the address and the stack: coming back to an
+// address with the stack unchanged since it ran there means the program goes round for ever
+// without passing its start. Running longer than any song is taken the same way.
 bool FxmWalker::walk(int channel) {
     channel_ = channel;
     stack_.clear();
-    visitedAtTop_.assign(0x10000, false);
+    constexpr std::uint32_t never = 0xFFFFFFFF;
+    seenInState_.assign(0x10000, never);
     const std::size_t entry = kDataAt + 2 * std::size_t(channel);
     const std::uint32_t start = std::uint32_t(module_[entry] | module_[entry + 1] << 8);
     std::uint32_t pc = start;
@@ -123,12 +130,11 @@ bool FxmWalker::walk(int channel) {
             return fail(kFxmOutsideModule,
                         "the program leads outside the module at " + hexAddress(pc));
         const std::uint32_t at = pc - load_ + kDataAt;
-        if (stack_.empty()) {
-            if (visitedAtTop_[pc])
-                return fail(kFxmNoLoopToStart, "the program comes back to " + hexAddress(pc) +
-                                                   " instead of its start");
-            visitedAtTop_[pc] = true;
-        }
+        const std::uint32_t state = stack_.empty() ? 0 : stack_.back().state;
+        if (seenInState_[pc] == state)
+            return fail(kFxmNoLoopToStart,
+                        "the program comes back to " + hexAddress(pc) + " instead of its start");
+        seenInState_[pc] = state;
         const std::uint8_t d = bytes_.at(at);
         const std::uint32_t length = commandLength(d);
         if (length == 0)
@@ -170,6 +176,7 @@ bool FxmWalker::walk(int channel) {
             const std::uint8_t count = std::uint8_t(stack_.back().value - 1);
             if (count != 0) {
                 stack_.back().value = count;
+                stack_.back().state = ++lastState_;
                 pc = stack_[stack_.size() - 2].value;
             } else {
                 stack_.resize(stack_.size() - 2);

@@ -145,7 +145,10 @@ void codeEnvelope(Encoder& e, std::uint8_t shape, std::uint8_t high, std::uint8_
 
 bool readPt3Row(const Bytes& bytes, std::uint32_t& pos, std::uint32_t& skip, Pt3Row& row,
                 std::string& error) {
-    row = Pt3Row{};
+    row.commands.clear();
+    row.effects.clear();
+    row.endsStream = false;
+    row.badEnd = false;
     auto pastEnd = [&](std::uint32_t at) {
         error = "channel stream runs past the end of the module at " + hex4(at) + "h";
         return false;
