@@ -86,6 +86,7 @@ private:
     std::uint32_t markAt_ = 0;
     std::uint32_t lastState_ = 0;
     std::vector<std::uint32_t> seenInState_; // per address: the stack state it last ran in
+    std::vector<bool> isReturnPoint_ = std::vector<bool>(0x10001, false);
 };
 
 bool FxmWalker::push(Entry entry, std::uint32_t at) {
@@ -101,11 +102,12 @@ bool FxmWalker::push(Entry entry, std::uint32_t at) {
 
 bool FxmWalker::addReturnPoint(std::uint32_t address) {
     auto& points = out_.returnPoints;
-    if (std::find(points.begin(), points.end(), address) != points.end())
+    if (isReturnPoint_[address])
         return true;
     if (points.size() >= kFxmMaxReturnPoints)
         return fail(kFxmTooManyReturns,
                     "more than " + std::to_string(kFxmMaxReturnPoints) + " return points");
+    isReturnPoint_[address] = true;
     points.push_back(std::uint16_t(address));
     return true;
 }
