@@ -331,3 +331,32 @@ TEST(RomSummaryTest, CapacityAndByteSum) {
     EXPECT_EQ(summary.byteSum, sum & 0xFFFF);
     EXPECT_EQ(summarizeRom(image, kProjectKeyText).melodyCapacity, 0u);
 }
+
+TEST(RomControlStructure, UserDataAreaStartsInItsFirstFreeBank) {
+    const mkrom::RomSource source = demoSource("korv28-256");
+    for (std::uint8_t first : {1, 3}) {
+        std::vector<ControlRecord> records = source.records;
+        for (ControlRecord& r : records)
+            if (auto* u = std::get_if<UserDataRecord>(&r))
+                u->firstBank = first;
+        RomImage image = buildDemo(source);
+        ASSERT_TRUE(writeControlStructure(image, *source.structureOffset,
+                                          *encodeControlStructure(records),
+                                          firmware::kDefaultDataKey));
+        const auto result = walk(image);
+        ASSERT_TRUE(result.description);
+        const RomDescription& rom = *result.description;
+        // The cursor and the first run lie in the first free bank; later banks follow whole up
+        // to the end address, and a first free bank that is the last one has no runs after it.
+        EXPECT_EQ(rom.writeCursor, romOffset(first, 0x9000));
+        EXPECT_EQ(rom.freeRuns[first],
+                  (FreeRun{romOffset(first, 0x9000), romOffset(first, 0xA000)}));
+        for (unsigned bank = 0; bank < 8; ++bank) {
+            const FreeRun expected = bank > first && bank <= 3
+                                         ? FreeRun{romOffset(bank, 0), romOffset(bank, 0xA000)}
+                                     : bank == first ? rom.freeRuns[first]
+                                                     : FreeRun{};
+            EXPECT_EQ(rom.freeRuns[bank], expected) << int(first) << " " << bank;
+        }
+    }
+}

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace telmira;
 using namespace telmira::rom;
 using telmira::test::readFile;
@@ -128,4 +130,30 @@ TEST(RomFile, WritingBackReplacesTheFileWhole) {
     EXPECT_FALSE(writeRomImage(nowhere, RomImage(bytes), failed));
     EXPECT_EQ(failed.lines(),
               std::vector<std::string>{"! Error7: ! Ошибка записи в файл ПЗУ " + nowhere.string()});
+}
+
+TEST(RomFile, BuilderProgramEnciphersWithAGivenProjectKey) {
+    TempDir dir;
+    const auto out = dir / "keyed.rom";
+    const std::string key = "00112233445566778899AABBCCDDEEFF";
+    const std::string command = std::string(TELMIRA_MKROM) + " image " +
+                                test::demoSourcePath("korv28v-512").string() + " " + out.string() +
+                                " --key " + key;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    ExportReport report;
+    const auto loaded = readRomImage(out, report);
+    ASSERT_TRUE(loaded);
+    const auto rom = readControlStructure(loaded->image, loaded->structureOffset, key, 1, report);
+    ASSERT_TRUE(rom) << report.lines().back();
+    EXPECT_EQ(rom->records, test::demoSource("korv28v-512").records);
+    EXPECT_EQ(report.lines()[1],
+              "- Использован индивидуальный ключ проекта для кодирования данных");
+
+    // A key that is not 32 hexadecimal digits is refused and nothing is written.
+    const std::string bad = std::string(TELMIRA_MKROM) + " image " +
+                            test::demoSourcePath("korv28v-512").string() + " " +
+                            (dir / "bad.rom").string() + " --key 0011 2>/dev/null";
+    EXPECT_NE(std::system(bad.c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "bad.rom"));
 }
