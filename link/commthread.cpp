@@ -13,11 +13,14 @@ TCommThread::TCommThread(QObject* receiver, EnvironmentFactory factory)
                        : EnvironmentFactory([] { return std::make_unique<SerialEnvironment>(); })),
       sink_(receiver) {}
 
-std::unique_ptr<TCommThread> TCommThread::StartLink(const QString& portSetting, QObject* receiver,
-                                                    EnvironmentFactory factory) {
+std::unique_ptr<TCommThread>
+TCommThread::StartLink(const QString& portSetting, QObject* receiver, EnvironmentFactory factory,
+                       const std::function<void(LinkShared&)>& prepare) {
     std::unique_ptr<TCommThread> thread(new TCommThread(receiver, std::move(factory)));
     const PortSetting setting = ResolvePortSetting(portSetting);
     thread->shared_.SetPortSetting(setting.portName, setting.automaticSearch);
+    if (prepare)
+        prepare(thread->shared_);
     thread->start();
     if (!thread->isRunning() && !thread->isFinished())
         thread->sink_.post(std::make_unique<TextEvent>(

@@ -22,10 +22,13 @@ public:
     // Makes the environment inside the link thread; the default opens QSerialPorts.
     using EnvironmentFactory = std::function<std::unique_ptr<LinkEnvironment>()>;
 
-    // Creates the thread for the `Common.ComPort` setting and starts it. When the thread
-    // cannot be created, a trace text tells (event 1110) and the object stays idle.
-    static std::unique_ptr<TCommThread> StartLink(const QString& portSetting, QObject* receiver,
-                                                  EnvironmentFactory factory = nullptr);
+    // Creates the thread for the `Common.ComPort` setting and starts it; `prepare` (when given)
+    // sets flags such as test-connect mode or the debug window's trace before the first cycle.
+    // When the thread cannot be created, a trace text tells (event 1110) and the object stays
+    // idle.
+    static std::unique_ptr<TCommThread>
+    StartLink(const QString& portSetting, QObject* receiver, EnvironmentFactory factory = nullptr,
+              const std::function<void(LinkShared&)>& prepare = nullptr);
     ~TCommThread() override;
 
     LinkShared& link() { return shared_; }
