@@ -8,7 +8,7 @@
 namespace telmira::link {
 
 void DBusNumberBroadcaster::broadcast(const QString& number, bool dialled) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = bus_ ? *bus_ : QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
     QDBusMessage signal = QDBusMessage::createSignal(

@@ -2,6 +2,10 @@
 
 #include "link/dispatch.h"
 
+#include <QDBusConnection>
+
+#include <optional>
+
 // The broadcast of every caller or dialled number on the session bus: the signal
 // NumberReceived(s) of interface "org.telmira.Zel", sent from the object "/Telmira/Incoming"
 // for an incoming call (event 61) and "/Telmira/Dialled" for a number dialled on the phone
@@ -15,8 +19,14 @@ inline constexpr const char* kDialledPath = "/Telmira/Dialled";
 
 class DBusNumberBroadcaster : public NumberBroadcaster {
 public:
-    // Sends nothing when no session bus exists.
+    // On the session bus; sends nothing when none exists.
+    DBusNumberBroadcaster() = default;
+    // On another bus (the tests run a private one).
+    explicit DBusNumberBroadcaster(const QDBusConnection& bus) : bus_(bus) {}
     void broadcast(const QString& number, bool dialled) override;
+
+private:
+    std::optional<QDBusConnection> bus_;
 };
 
 } // namespace telmira::link

@@ -279,3 +279,26 @@ TEST_F(PhoneSim, AnswersEveryCommandOfTheCatalogue) {
     for (const QString& t : collector_.traces())
         EXPECT_FALSE(t.startsWith(QStringLiteral("Err:"))) << t.toStdString();
 }
+
+TEST_F(PhoneSim, WorksAtTheLinesPaceAndRetriesLostBytes) {
+    Simulator sim({"--pace", "--no-answering-machine"});
+    ASSERT_TRUE(sim.started());
+    startLink(sim.path());
+    ASSERT_TRUE(waitConnected(true));
+    LinkShared& link = link_->link();
+    // The settings reply is over a hundred bytes: more than a second on the paced line, read
+    // in several calls.
+    ASSERT_TRUE(link.AppendCommand({3, 4, {}, -1, 0}));
+    ASSERT_TRUE(waitUntil(
+        *link_, [&] { return !repliesFor(4, 3).empty(); }, 10000));
+    const QByteArray settings = repliesFor(4, 3).front();
+    EXPECT_EQ(settings.size(), 3 * 2 + 32 + 64 + 16 + 3);
+
+    ASSERT_EQ(sim.order("drop 1"), "OK");
+    ASSERT_TRUE(link.AppendCommand({9, 24, "1", -1, 0}));
+    ASSERT_TRUE(waitUntil(
+        *link_, [&] { return countCommands(sim, "CMD 18 31") >= 2; }, 10000));
+    ASSERT_EQ(sim.order("drop 0"), "OK");
+    ASSERT_TRUE(waitUntil(
+        *link_, [&] { return !repliesFor(24, 9).empty(); }, 15000));
+}

@@ -4,6 +4,7 @@
 #include "link/commthread.h"
 #include "link/dispatch.h"
 #include "link/linkevents.h"
+#include "link/numbercodes.h"
 #include "link/protocol.h"
 
 #include <QCommandLineParser>
@@ -43,6 +44,10 @@ public:
         case kReplyEvent: {
             const QByteArray& buffer = static_cast<ReplyEvent*>(e)->buffer();
             print(QStringLiteral("REPLY %1").arg(hexBytes(buffer).trimmed()));
+            if (buffer.size() >= 3 && static_cast<std::uint8_t>(buffer[0]) == kItemStatus0) {
+                const auto s = static_cast<std::uint8_t>(buffer[2]);
+                print(QStringLiteral("STATUS0 %1 %2").arg(hexByte(s), flagNames(s, 0)));
+            }
             if (dispatcher_)
                 dispatcher_->Dispatch(buffer);
             return true;
@@ -82,14 +87,35 @@ public:
     void showStatus1(std::uint8_t s) override {
         print(QStringLiteral("STATUS1 %1 %2").arg(hexByte(s), flagNames(s << 8, 8)));
     }
-    void showStatus0(std::uint8_t, std::uint8_t s) override {
-        print(QStringLiteral("STATUS0 %1 %2").arg(hexByte(s), flagNames(s, 0)));
-    }
+    ReplyAddressee* archiveHandler() override { return &archive_; }
     void openAlarmForm(const QByteArray& buffer) override {
         print(QStringLiteral("ALARM %1").arg(hexBytes(buffer).trimmed()));
     }
 
 private:
+    // Prints the call records (item 25) of archive replies.
+    struct Archive : ReplyAddressee {
+        void CommandReply(const QByteArray& buffer) override {
+            for (const Item& item : bufferItems(buffer)) {
+                if (item.code != 25 || item.data.size() < 6)
+                    continue;
+                const auto d = [&](int i) { return static_cast<std::uint8_t>(item.data[i]); };
+                const int duration = d(4) << 8 | d(5);
+                print(QStringLiteral("ARCHIVE %1 %2 day %3 month %4 %5:%6 %7")
+                          .arg(duration == 448 ? "missed"
+                               : (d(0) & 0x80) ? "incoming"
+                                               : "outgoing")
+                          .arg(decodeCountedDigits(item.data.mid(6)))
+                          .arg(d(0) & 0x3F)
+                          .arg(d(1))
+                          .arg(d(2), 2, 10, QLatin1Char('0'))
+                          .arg(d(3), 2, 10, QLatin1Char('0'))
+                          .arg(duration < 448 ? QStringLiteral("%1 min").arg(duration)
+                                              : QStringLiteral("%1 s").arg(duration - 448)));
+            }
+        }
+    };
+    Archive archive_;
     DBusNumberBroadcaster broadcaster_;
     std::unique_ptr<ReplyDispatcher> dispatcher_;
     TCommThread* thread_ = nullptr;

@@ -454,10 +454,10 @@ Reply PhoneCore::writeBlock(const QByteArray& p, qint64 nowMs) {
         return {};
     }
     if (kind == link::kWritePhoneBookRecord) {
-        if (phoneBook_.size() >= options_.phoneBookCapacity)
-            return Reply{link::kStatusData, {Item{kItemPhoneBookFull, {}}}};
         if (p.size() < 4 || p.size() < 4 + static_cast<std::uint8_t>(p[3]) + 1)
             return error();
+        if (phoneBook_.size() >= options_.phoneBookCapacity)
+            return Reply{link::kStatusData, {Item{kItemPhoneBookFull, {}}}};
         const int n = static_cast<std::uint8_t>(p[3]);
         PhoneBookRecord record{static_cast<std::uint8_t>(p[1]), static_cast<std::uint8_t>(p[2]),
                                p.mid(4, n), link::decodeCountedDigits(p.mid(4 + n))};
