@@ -41,8 +41,9 @@ QString controlHelp() {
         "key HH                 key event for the interactive layout mode (line pair)\n"
         "variables              the phone's settings changed (FL_VARIABLES)\n"
         "silence on|off         stop answering (the adapter still echoes)\n"
-        "wait N | error N       answer the next N commands with \"wait\" ($80) | error ($40)\n"
-        "corrupt N              spoil the check byte of the next N replies\n"
+        "wait N [HH] | error N [HH]  answer the next N commands (only command HH when given)\n"
+        "                       with \"wait\" ($80) | an error ($40)\n"
+        "corrupt N [HH]         spoil the check byte of the next N replies (to command HH)\n"
         "drop RATE | corrupt-rate RATE  lose reply bytes | spoil check bytes at a rate 0..1\n"
         "pace on|off            10 ms per byte on the line\n"
         "state                  one line with the phone's state\n"
@@ -112,14 +113,15 @@ ControlResult applyControl(const QString& line, PhoneCore& core, PhoneWire& wire
     } else if (order == QLatin1String("wait") || order == QLatin1String("error") ||
                order == QLatin1String("corrupt")) {
         const std::optional<int> count = number(arg);
-        if (!count || *count < 0)
-            return bad(order + QStringLiteral(" N"));
+        const std::optional<int> command = words.size() > 2 ? number(words[2], 16) : -1;
+        if (!count || *count < 0 || !command || *command < -1 || *command > 63)
+            return bad(order + QStringLiteral(" N [COMMAND]"));
         if (order == QLatin1String("wait"))
-            wire.answerWait(*count);
+            wire.answerWait(*count, *command);
         else if (order == QLatin1String("error"))
-            wire.answerError(*count);
+            wire.answerError(*count, *command);
         else
-            wire.corruptNext(*count);
+            wire.corruptNext(*count, *command);
     } else if (order == QLatin1String("drop") || order == QLatin1String("corrupt-rate")) {
         const std::optional<double> r = rate(arg);
         if (!r)

@@ -9,6 +9,13 @@ constexpr qint64 kByteMs = 10;
 constexpr qint64 kFrameGapMs = 100;
 } // namespace
 
+bool PhoneWire::Fault::take(int code) {
+    if (count <= 0 || (command != -1 && command != code))
+        return false;
+    --count;
+    return true;
+}
+
 PhoneWire::PhoneWire(PhoneCore& core, WireOptions options)
     : core_(core), options_(options), random_(options.seed) {}
 
@@ -46,14 +53,13 @@ void PhoneWire::receive(const QByteArray& bytes, qint64 nowMs) {
             onFrame(frame, command.has_value());
         if (silent_)
             continue;
+        const int code = command ? command->command : -1;
         Reply reply;
         if (!command) {
             reply.status = link::kStatusError40;
-        } else if (waitReplies_ > 0) {
-            --waitReplies_;
+        } else if (wait_.take(code)) {
             reply.status = link::kStatusWait;
-        } else if (errorReplies_ > 0) {
-            --errorReplies_;
+        } else if (error_.take(code)) {
             reply.status = link::kStatusError40;
         } else {
             reply = core_.handle(command->command, command->parameters, nowMs);
@@ -62,9 +68,7 @@ void PhoneWire::receive(const QByteArray& bytes, qint64 nowMs) {
             link::encodeReplyFrame(reply.status, link::encodeItems(reply.items));
         if (!out) // more than one frame holds: the phone answers with an error
             out = link::encodeReplyFrame(link::kStatusError40, {});
-        if (corruptReplies_ > 0 || chance(options_.corruptRate)) {
-            if (corruptReplies_ > 0)
-                --corruptReplies_;
+        if (corrupt_.take(code) || chance(options_.corruptRate)) {
             (*out)[out->size() - 1] = static_cast<char>(out->back() ^ 0x5A);
         }
         if (onReply)

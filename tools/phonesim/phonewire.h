@@ -35,9 +35,11 @@ public:
     // Faults ordered by the control channel.
     void setSilent(bool silent) { silent_ = silent; }
     bool silent() const { return silent_; }
-    void answerWait(int count) { waitReplies_ = count; }
-    void answerError(int count) { errorReplies_ = count; }
-    void corruptNext(int count) { corruptReplies_ = count; }
+    // The next `count` commands (only those with code `command` when it is not -1) are
+    // answered with "wait", with an error, or with a spoiled check byte.
+    void answerWait(int count, int command = -1) { wait_ = {count, command}; }
+    void answerError(int count, int command = -1) { error_ = {count, command}; }
+    void corruptNext(int count, int command = -1) { corrupt_ = {count, command}; }
     void setPace(bool pace) { options_.pace = pace; }
     void setDropRate(double rate) { options_.dropRate = rate; }
     void setCorruptRate(double rate) { options_.corruptRate = rate; }
@@ -49,6 +51,12 @@ public:
     std::function<void(const QByteArray& frame)> onReply;
 
 private:
+    struct Fault {
+        int count = 0;
+        int command = -1;
+        // Takes one from the count when it applies to `code` (-1: a frame without a command).
+        bool take(int code);
+    };
     void queue(const QByteArray& bytes, qint64 nowMs, bool reply);
     bool chance(double rate);
 
@@ -60,9 +68,9 @@ private:
     qint64 lastDue_ = 0;
     std::deque<std::pair<qint64, char>> out_;
     bool silent_ = false;
-    int waitReplies_ = 0;
-    int errorReplies_ = 0;
-    int corruptReplies_ = 0;
+    Fault wait_;
+    Fault error_;
+    Fault corrupt_;
 };
 
 } // namespace telmira::phonesim
