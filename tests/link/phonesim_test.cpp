@@ -143,11 +143,15 @@ TEST_F(PhoneSim, FlagsHoldCommandsBackAndWaitRepliesKeepThemQueued) {
     ASSERT_TRUE(link.AppendCommand({9, 24, "1", -1, 0}));
     ASSERT_TRUE(waitUntil(
         *link_, [&] { return link.Count() == 2; }, 5000));
-    EXPECT_EQ(countCommands(sim, "CMD 18 31"), 1);
+    ASSERT_TRUE(waitUntil(
+        *link_, [&] { return countCommands(sim, "CMD 18 31") == 1; }, 5000));
     EXPECT_EQ(countCommands(sim, "CMD 11"), 0);
     ASSERT_EQ(sim.order("status1 00"), "OK");
     ASSERT_TRUE(waitUntil(
         *link_, [&] { return link.Count() == 0; }, 5000));
+    // The simulator notes a command in its log after it has answered it: wait for the note.
+    ASSERT_TRUE(waitUntil(
+        *link_, [&] { return countCommands(sim, "CMD 07") >= 1; }, 5000));
     const QStringList commands = sim.commands();
     EXPECT_LT(commands.indexOf("CMD 11 0A"), commands.indexOf("CMD 07"));
 
