@@ -241,7 +241,7 @@ LiveResult TDataModule1::ArchiveTableQuery(const ArchiveFilter& filter) {
     auto date = [](const QDate& d) {
         return d.isValid() ? QVariant(d.toString(Qt::ISODate)) : QVariant();
     };
-    return keyedQuery(ArchiveTableQuerySql(QStringLiteral("Id")),
+    return keyedQuery(ArchiveTableQuerySql(QStringLiteral("Id"), filter),
                       {{"FilterType", filter.filterType},
                        {"DateFilter", filter.dateFilter},
                        {"Date1", date(filter.date1)},

@@ -61,16 +61,6 @@ struct RecordSet {
     std::vector<Record> rows;
 };
 
-// Parameters of ArchiveTableQuery: FilterType 0 all, 1..3 type 0..2, 4 incoming and missed;
-// DateFilter 0 the day Date1, 1 the month of Date1 (any year), 2 all, 3 Date1..Date2.
-struct ArchiveFilter {
-    int filterType = 0;
-    int dateFilter = 2;
-    QDate date1;
-    QDate date2;
-    QString search = QStringLiteral("%");
-};
-
 // The set and row kinds of a melody table view; empty means all.
 struct MelodyFilter {
     std::optional<int> melodySet;

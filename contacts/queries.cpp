@@ -19,10 +19,13 @@ QString filterTypeTest() {
 }
 
 // The five telephone alternatives of the phone-book search.
-QStringList phoneAlternatives() {
+QStringList phoneAlternatives(QueryText text) {
     QStringList out;
     for (int n = 1; n <= 5; ++n)
-        out << QStringLiteral("(%1 LIKE :Search)").arg(FullPhoneSql(QString(), n));
+        out << (text == QueryText::Literal
+                    ? QStringLiteral("(%1 LIKE :Search)").arg(FullPhoneSql(QString(), n))
+                    : QStringLiteral("zel_like(:Search, Phone%1Country, Phone%1City, Phone%1)")
+                          .arg(n));
     return out;
 }
 
@@ -50,9 +53,12 @@ QString longAndTame(const QString& value) {
 
 } // namespace
 
-QString NoteBookQuerySql(NoteBookSearchForm form, const QString& select) {
+QString NoteBookQuerySql(NoteBookSearchForm form, const QString& select, QueryText text) {
     QStringList alternatives;
-    if (form == NoteBookSearchForm::SeveralWords) {
+    if (form == NoteBookSearchForm::SeveralWords && text == QueryText::Fast) {
+        alternatives << QStringLiteral(
+            "zel_upper_like_any_order(:Search, Name, FamilyName, SurName, Nick)");
+    } else if (form == NoteBookSearchForm::SeveralWords) {
         // Every order of the four name fields, Name first, then FamilyName, SurName, Nick.
         std::array<int, 4> order{0, 1, 2, 3};
         const char* names[] = {"Name", "FamilyName", "SurName", "Nick"};
@@ -68,7 +74,7 @@ QString NoteBookQuerySql(NoteBookSearchForm form, const QString& select) {
                      << QStringLiteral("(UPPER(SurName) LIKE :Search)")
                      << QStringLiteral("(UPPER(Nick) LIKE '%' || :Search)");
     }
-    alternatives << phoneAlternatives();
+    alternatives << phoneAlternatives(text);
     return QStringLiteral("SELECT %1 FROM NoteBook WHERE\n%2\nAND (%3)\n%4, Id")
         .arg(select, filterTypeTest(), alternatives.join(QStringLiteral("\nOR ")), kNameOrder);
 }
@@ -85,6 +91,43 @@ QString ArchiveTableQuerySql(const QString& select) {
                "AND ( %2 LIKE :Search)\n"
                "ORDER BY CallDate DESC, CallTime DESC, Id DESC")
         .arg(select, FullArchiveSql(QString()));
+}
+
+QString ArchiveTableQuerySql(const QString& select, const ArchiveFilter& filter) {
+    QStringList tests;
+    switch (filter.filterType) {
+    case 0:
+        break;
+    case 1:
+    case 2:
+    case 3:
+        tests << QStringLiteral("Type = :FilterType - 1");
+        break;
+    case 4:
+        tests << QStringLiteral("Type IN (1, 2)");
+        break;
+    default:
+        tests << QStringLiteral("0"); // no type test holds
+    }
+    switch (filter.dateFilter) {
+    case 0:
+        tests << QStringLiteral("CallDate = :Date1");
+        break;
+    case 1:
+        tests << QStringLiteral("strftime('%m', CallDate) = strftime('%m', :Date1)");
+        break;
+    case 2:
+        break;
+    case 3:
+        tests << QStringLiteral("CallDate >= :Date1 AND CallDate <= :Date2");
+        break;
+    default:
+        tests << QStringLiteral("0");
+    }
+    tests << QStringLiteral("zel_like(:Search, Country, Code, Phone)");
+    return QStringLiteral("SELECT %1 FROM Archives WHERE %2 "
+                          "ORDER BY CallDate DESC, CallTime DESC, Id DESC")
+        .arg(select, tests.join(QStringLiteral(" AND ")));
 }
 
 QString SortArchiveQuerySql(bool indexed) {

@@ -107,9 +107,13 @@ std::vector<IndexDef> indexes() {
                        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1Primary ON "
                                       "%1(MelodySet, Position)")
                            .arg(QLatin1String(table))});
-    // The archive grid reads newest calls first.
-    out.push_back({"ArchivesByTime", "CREATE INDEX IF NOT EXISTS ArchivesByTime ON "
-                                     "Archives(CallDate, CallTime)"});
+    // The archive grid reads newest calls first, filtered by day, period or month; these
+    // indexes hold every field the filter tests, so the filter never reads the table itself.
+    out.push_back({"ArchivesByDay", "CREATE INDEX IF NOT EXISTS ArchivesByDay ON "
+                                    "Archives(CallDate, CallTime, Type, Country, Code, Phone)"});
+    out.push_back({"ArchivesByMonth",
+                   "CREATE INDEX IF NOT EXISTS ArchivesByMonth ON Archives(strftime('%m', "
+                   "CallDate), CallDate, CallTime, Type, Country, Code, Phone)"});
     // Caller matching looks for numbers that end with another number. These indexes on the last
     // four characters of every full number and every local part let it look up candidates
     // instead of comparing every contact with every call; short local parts and parts holding

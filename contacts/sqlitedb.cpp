@@ -1,146 +1,15 @@
 #include "contacts/sqlitedb.h"
 
+#include "contacts/sqlfunctions.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
 
-#include <cstring>
-
 namespace telmira::contacts {
 namespace {
-
-// ---- UPPER and the ZEL collation over UTF-8 bytes
-
-// Upper case of the code points the tables meet most: ASCII and Russian Cyrillic. -1 for any
-// other non-ASCII code point, which the slow path hands to Qt.
-int fastUpper(char32_t c) {
-    if (c < 0x80)
-        return c >= 'a' && c <= 'z' ? int(c - 32) : int(c);
-    if (c >= 0x430 && c <= 0x44F)
-        return int(c - 0x20);
-    if (c >= 0x450 && c <= 0x45F)
-        return int(c - 0x50);
-    if (c >= 0x400 && c <= 0x42F)
-        return int(c);
-    return -1;
-}
-
-// Decodes one UTF-8 sequence at p (len bytes left); returns its length, 0 at a malformed byte.
-int decodeUtf8(const unsigned char* p, int len, char32_t& c) {
-    if (p[0] < 0x80) {
-        c = p[0];
-        return 1;
-    }
-    if ((p[0] & 0xE0) == 0xC0 && len >= 2 && (p[1] & 0xC0) == 0x80) {
-        c = char32_t(p[0] & 0x1F) << 6 | (p[1] & 0x3F);
-        return 2;
-    }
-    if ((p[0] & 0xF0) == 0xE0 && len >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-        c = char32_t(p[0] & 0x0F) << 12 | char32_t(p[1] & 0x3F) << 6 | (p[2] & 0x3F);
-        return 3;
-    }
-    if ((p[0] & 0xF8) == 0xF0 && len >= 4 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80 &&
-        (p[3] & 0xC0) == 0x80) {
-        c = char32_t(p[0] & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12 | char32_t(p[2] & 0x3F) << 6 |
-            (p[3] & 0x3F);
-        return 4;
-    }
-    return 0;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
-// UPPER of UTF-8 text; the fast path covers ASCII and Cyrillic, anything else goes through Qt.
-std::string upperUtf8(const unsigned char* text, int len) {
-    std::string out;
-    out.reserve(size_t(len));
-    for (int i = 0; i < len;) {
-        char32_t c = 0;
-        const int n = decodeUtf8(text + i, len - i, c);
-        const int upper = n ? fastUpper(c) : -1;
-        if (upper < 0) {
-            const QString slow =
-                QString::fromUtf8(reinterpret_cast<const char*>(text), len).toUpper();
-            return slow.toStdString();
-        }
-        appendUtf8(out, char32_t(upper));
-        i += n;
-    }
-    return out;
-}
-
-void upperFunction(sqlite3_context* context, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const unsigned char* text = sqlite3_value_text(argv[0]);
-    const int len = sqlite3_value_bytes(argv[0]);
-    if (!text) {
-        sqlite3_result_error_nomem(context);
-        return;
-    }
-    const std::string upper = upperUtf8(text, len);
-    sqlite3_result_text(context, upper.data(), int(upper.size()), SQLITE_TRANSIENT);
-}
-
-// The sort weight of a code point: case folded, Ё right after Е, everything else in code order.
-char32_t weight(char32_t c) {
-    const int upper = fastUpper(c);
-    const char32_t u = upper < 0 ? c : char32_t(upper);
-    if (u == 0x401)
-        return 0x415 * 2 + 1;
-    return u * 2;
-}
-
-int compareBytes(const unsigned char* a, int la, const unsigned char* b, int lb) {
-    const int byBytes = std::memcmp(a, b, size_t(std::min(la, lb)));
-    if (byBytes != 0)
-        return byBytes < 0 ? -1 : 1;
-    return la == lb ? 0 : (la < lb ? -1 : 1);
-}
-
-int compareUtf8(const unsigned char* a, int la, const unsigned char* b, int lb) {
-    int i = 0;
-    int j = 0;
-    while (i < la && j < lb) {
-        char32_t ca = 0;
-        char32_t cb = 0;
-        const int na = decodeUtf8(a + i, la - i, ca);
-        const int nb = decodeUtf8(b + j, lb - j, cb);
-        if (!na || !nb)
-            return compareBytes(a, la, b, lb); // malformed text: plain byte order
-        const char32_t wa = weight(ca);
-        const char32_t wb = weight(cb);
-        if (wa != wb)
-            return wa < wb ? -1 : 1;
-        i += na;
-        j += nb;
-    }
-    if (i < la)
-        return 1;
-    if (j < lb)
-        return -1;
-    return compareBytes(a, la, b, lb); // equal but for letter case: a fixed order all the same
-}
-
-int zelCollation(void*, int la, const void* a, int lb, const void* b) {
-    return compareUtf8(static_cast<const unsigned char*>(a), la,
-                       static_cast<const unsigned char*>(b), lb);
-}
 
 // ---- values
 
@@ -258,19 +127,6 @@ DbError errorOf(int code, const QString& path, const QString& detail) {
 
 } // namespace
 
-QString ZelUpper(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    return QString::fromStdString(
-        upperUtf8(reinterpret_cast<const unsigned char*>(utf8.constData()), int(utf8.size())));
-}
-
-int ZelCompare(const QString& a, const QString& b) {
-    const QByteArray ua = a.toUtf8();
-    const QByteArray ub = b.toUtf8();
-    return compareUtf8(reinterpret_cast<const unsigned char*>(ua.constData()), int(ua.size()),
-                       reinterpret_cast<const unsigned char*>(ub.constData()), int(ub.size()));
-}
-
 SqliteConnection::SqliteConnection(sqlite3* db, QString path, QString name)
     : db_(db), path_(std::move(path)), name_(std::move(name)) {}
 
@@ -314,10 +170,7 @@ std::unique_ptr<SqliteConnection> SqliteConnection::open(const QString& path, co
     if (sqlite3_db_readonly(db, "main") == 1)
         return fail(DbError::ReadOnly);
 
-    sqlite3_create_function_v2(db, "upper", 1,
-                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
-                               upperFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_collation_v2(db, "ZEL", SQLITE_UTF8, nullptr, zelCollation, nullptr);
+    RegisterZelFunctions(db);
 
     // Reading the header and checking the pages tells a damaged file before anything is
     // written to it.

@@ -13,10 +13,9 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-// A connection to one SQLite file, with the functions and settings the tables rely on:
-// UPPER folds Cyrillic (and every other script Qt knows), LIKE compares case-sensitively (the
-// queries upper-case both sides themselves), the collation ZEL orders names case-insensitively
-// with Ё after Е, the journal is a write-ahead log and every commit is synced to disk.
+// A connection to one SQLite file, with the functions of sqlfunctions.h registered, LIKE
+// comparing case-sensitively (the queries upper-case both sides themselves), a write-ahead log
+// journal and every commit synced to disk.
 namespace telmira::contacts {
 
 // Named parameters of a statement (":Search" is given as "Search").
@@ -61,11 +60,5 @@ private:
     QString path_;
     QString name_;
 };
-
-// The upper-casing registered as UPPER, exposed for tests and for callers that build patterns.
-QString ZelUpper(const QString& text);
-
-// The order of the collation ZEL: negative, zero or positive like strcmp.
-int ZelCompare(const QString& a, const QString& b);
 
 } // namespace telmira::contacts

@@ -1,5 +1,6 @@
 #include "contacts/datamodule.h"
 #include "contacts/schema.h"
+#include "contacts/sqlfunctions.h"
 #include "contacts/sqlitedb.h"
 
 #include "tests/common/testpaths.h"
@@ -192,6 +193,8 @@ TEST(Database, PhoneBookSearchFoldsCyrillicCaseAndOrdersNamesLikeADictionary) {
     EXPECT_EQ(ZelUpper(QStringLiteral("ёжик straße")), QStringLiteral("ЁЖИК STRASSE"));
     EXPECT_LT(ZelCompare(QStringLiteral("ежов"), QStringLiteral("Ёлкин")), 0);
     EXPECT_LT(ZelCompare(QStringLiteral("Ёлкин"), QStringLiteral("жуков")), 0);
+    EXPECT_TRUE(ZelLike(QStringLiteral("%ИВ_Н%"), QStringLiteral("ПЁТР ИВАНОВ")));
+    EXPECT_FALSE(ZelLike(QStringLiteral("ИВ%"), QStringLiteral("ив")));
 }
 
 TEST(Database, ArchiveFiltersByTypePeriodAndNumberNewestFirst) {
@@ -482,4 +485,108 @@ TEST(Database, AWriterKilledMidTransactionLosesNothingCommitted) {
     EXPECT_EQ(column(db->Rows(Table::NoteBook), "Nick"),
               (QStringList{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}));
     EXPECT_EQ(scalarColumn(db->Connection(), "PRAGMA integrity_check"), QStringList{"ok"});
+}
+
+// The texts the module runs (registered LIKE helpers, the archive filter cut to its parameter
+// values) must return exactly the rows of the literal translations.
+TEST(Database, FastQueryTextsReturnTheRowsOfTheLiteralOnes) {
+    TempDir dir;
+    auto db = openModule(dir);
+    ASSERT_TRUE(db);
+    std::srand(777);
+    const QString letters = QStringLiteral("аАбБёЁеЕиИвВzZ 5_");
+    auto randomText = [&](int maxLength) {
+        QString out;
+        const int length = std::rand() % (maxLength + 1);
+        for (int i = 0; i < length; ++i)
+            out += letters[std::rand() % letters.size()];
+        return out;
+    };
+    auto randomDigits = [&](int maxLength) {
+        QString out;
+        const int length = std::rand() % (maxLength + 1);
+        for (int i = 0; i < length; ++i)
+            out += QLatin1Char("0123456789"[std::rand() % 3]);
+        return out;
+    };
+    ASSERT_FALSE(db->RunInTransaction([&]() -> DbError {
+        for (int i = 0; i < 200; ++i) {
+            Record c{{"FamilyName", randomText(4)},
+                     {"Name", randomText(3)},
+                     {"SurName", randomText(3)},
+                     {"Nick", randomText(4)},
+                     {"ImportToPhone", std::rand() % 2 == 0}};
+            for (int n = 1; n <= 5; ++n) {
+                c.insert(QStringLiteral("Phone%1Country").arg(n), randomDigits(1));
+                c.insert(QStringLiteral("Phone%1City").arg(n), randomDigits(2));
+                c.insert(QStringLiteral("Phone%1").arg(n), randomDigits(4));
+            }
+            if (DbError e = db->Insert(Table::NoteBook, c))
+                return e;
+        }
+        for (int i = 0; i < 300; ++i) {
+            const QDate date = QDate(2022, 1, 1).addDays(std::rand() % 900);
+            if (DbError e = db->Insert(Table::Archives,
+                                       {{"Country", randomDigits(1)},
+                                        {"Code", randomDigits(2)},
+                                        {"Phone", randomDigits(4)},
+                                        {"Type", std::rand() % 3},
+                                        {"CallDate", date},
+                                        {"CallTime", QTime(std::rand() % 24, std::rand() % 4)}}))
+                return e;
+        }
+        return {};
+    }));
+    auto keys = [&](const QString& sql, const SqlParams& params) {
+        QStringList out;
+        const DbError error = db->Connection().query(sql, params, [&](const QVariantList& row) {
+            out << row.value(0).toString();
+            return true;
+        });
+        EXPECT_FALSE(error) << error.message.toStdString() << "\n" << sql.toStdString();
+        return out;
+    };
+
+    const char* patterns[] = {"%",      "",   "%%", "А%",  "%Б%", "_А%",  "ИВ%",
+                              "АБ%ВГ%", "%Ё", "Е%", "%5%", "12%", "0%1",  "___",
+                              "%_%_",   "Z%", "Z",  "z%",  "% %", "%А%Е%"};
+    int nonEmpty = 0;
+    for (auto form : {NoteBookSearchForm::Start, NoteBookSearchForm::SeveralWords}) {
+        for (int filter : {0, 1}) {
+            for (const char* pattern : patterns) {
+                const SqlParams params{{"FilterType", filter},
+                                       {"Search", QString::fromUtf8(pattern)}};
+                const QStringList literal =
+                    keys(NoteBookQuerySql(form, "Id", QueryText::Literal), params);
+                nonEmpty += literal.isEmpty() ? 0 : 1;
+                EXPECT_EQ(keys(NoteBookQuerySql(form, "Id", QueryText::Fast), params), literal)
+                    << pattern << " form " << int(form) << " filter " << filter;
+            }
+        }
+    }
+    EXPECT_GT(nonEmpty, 40);
+
+    int archiveRows = 0;
+    for (int type = -1; type <= 5; ++type) {
+        for (int period = -1; period <= 4; ++period) {
+            for (const char* search : {"%", "%1%", "2%", "_0%"}) {
+                ArchiveFilter filter{type, period, QDate(2022, 1, 1).addDays(std::rand() % 900),
+                                     QDate(2022, 1, 1).addDays(std::rand() % 900), search};
+                if (std::rand() % 8 == 0)
+                    filter.date1 = QDate();
+                const SqlParams params{{"FilterType", filter.filterType},
+                                       {"DateFilter", filter.dateFilter},
+                                       {"Date1", filter.date1.isValid()
+                                                     ? QVariant(filter.date1.toString(Qt::ISODate))
+                                                     : QVariant()},
+                                       {"Date2", filter.date2.toString(Qt::ISODate)},
+                                       {"Search", filter.search}};
+                const QStringList literal = keys(ArchiveTableQuerySql("Id"), params);
+                archiveRows += int(literal.size());
+                EXPECT_EQ(keys(ArchiveTableQuerySql("Id", filter), params), literal)
+                    << type << " " << period << " " << search;
+            }
+        }
+    }
+    EXPECT_GT(archiveRows, 1000);
 }
