@@ -105,6 +105,8 @@ std::optional<CountryRow> TCodeDirectory::CountryByName(const QString& rusName) 
 }
 
 QString TCodeDirectory::CountryName(const QString& code) const {
+    if (IsBlank(code))
+        return {}; // a blank code would name the first row that lacks one
     return LookupField(countryList_, QStringLiteral("Code"), code, QString(),
                        QStringLiteral("RusName"));
 }

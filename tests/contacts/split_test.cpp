@@ -193,3 +193,36 @@ TEST(Origin, ReadFromSettingsOrFromTheCountryRowOfCode7) {
               QStringLiteral("Великобритания (44)"));
     EXPECT_EQ(SplitNumber("02012345678", true, origin, *dir).local, "02012345678");
 }
+
+TEST(SplitNumber, APartialDirectoryStillSplitsWhatItKnows) {
+    // Russia without lengths, a city row without a code, a row without a name, a section of a
+    // country the list does not hold, and a country row without a code.
+    const auto dir = directoryOf("[CountryCodes]\r\n"
+                                 "1=Code=7; RusName=Россия; LongDistance=8;\r\n"
+                                 "2=RusName=Нигде;\r\n"
+                                 "3=Code=44; RusName=Великобритания; Length=10;\r\n"
+                                 "[Country7]\r\n"
+                                 "1=Name=Без кода;\r\n"
+                                 "2=Code=812;\r\n"
+                                 "3=Name=Москва;Code=495;Range=;\r\n"
+                                 "[Country44]\r\n"
+                                 "[Country999]\r\n"
+                                 "1=Name=Остров;Code=1;\r\n");
+    OriginSettings origin = moscow();
+    LookupNationalLength(origin, *dir);
+    EXPECT_EQ(origin.length, 0); // no length: no number counts as national
+    EXPECT_EQ(SplitNumber("84951234567", true, origin, *dir),
+              (SplitResult{"", "", "84951234567", ""}));
+    // International numbers still find their country and its (empty) section.
+    EXPECT_EQ(SplitNumber("+442012345678", true, origin, *dir),
+              (SplitResult{"44", "", "2012345678", ""}));
+    // With the length given by hand, the rows that have codes still work.
+    origin.length = 10;
+    EXPECT_EQ(SplitNumber("88121234567", true, origin, *dir),
+              (SplitResult{"7", "812", "1234567", ""}));
+    EXPECT_EQ(dir->CityName("7", "812", "1234567"), ""); // the row has no name
+    EXPECT_EQ(dir->CityName("7", "495", "1234567"), QStringLiteral("Москва"));
+    EXPECT_EQ(dir->CityChoiceList("7", false).lines.size(), 3);
+    EXPECT_EQ(dir->CountryName(""), "");
+    EXPECT_FALSE(dir->FindCountryCode("1234").has_value());
+}
