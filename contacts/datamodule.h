@@ -73,7 +73,8 @@ public:
     static QString DatabasePath(const QString& workDir);
 
     // Opens the tables of the work directory; the folder db/, the file and any missing table
-    // or index are created. A damaged or unwritable file is reported, never replaced.
+    // or index are created. A damaged or unwritable file is reported, never replaced. When the
+    // stored rows break a unique index, the tables still open and `error` says so.
     static std::unique_ptr<TDataModule1> Open(const QString& workDir, DbError& error);
     // The maintenance run: creates or repairs the schema of the work directory's database.
     static DbError SetupDatabase(const QString& workDir);
