@@ -14,14 +14,6 @@ using namespace telmira::contacts;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
 const QStringList kArchive = {
     "Name=Телефон; Bold=TRUE; Shift=4; Color=$C0E1EB; SelColor=$C0C0C0; CheckedColor=$B1BA97; "
     "CheckedFieldName=Checked; Select=; Name1=ДатаВремя;",
@@ -52,7 +44,6 @@ bool anyDarkPixel(const QImage& image, const QRect& area) {
 } // namespace
 
 TEST(DBCtrlGrid, DrawsANewCallOnItsCheckedColourWithTextAndPicture) {
-    app();
     TDBCtrlGridDelegate delegate(GridLayout::parse(kArchive));
     TRecordGridModel model;
     model.SetResult(resultOf({{{"Телефон", QStringLiteral("7(495) 123-45-67")},
@@ -97,7 +88,6 @@ TEST(DBCtrlGrid, DrawsANewCallOnItsCheckedColourWithTextAndPicture) {
 }
 
 TEST(DBCtrlGrid, KeysRaiseTheOwnersRequestsUnlessBusy) {
-    app();
     TDBCtrlGrid grid(kArchive);
     TRecordGridModel model;
     model.SetResult(resultOf({{{"Телефон", "1"}}, {{"Телефон", "2"}}}));
@@ -116,4 +106,11 @@ TEST(DBCtrlGrid, KeysRaiseTheOwnersRequestsUnlessBusy) {
     grid.SetBusy(true);
     QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(deletes.count(), 1);
+}
+
+// The application object lives in main, so it goes before Qt's own static objects do.
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
