@@ -108,8 +108,11 @@ TEST(DBCtrlGrid, KeysRaiseTheOwnersRequestsUnlessBusy) {
     EXPECT_EQ(deletes.count(), 1);
 }
 
-// The application object lives in main, so it goes before Qt's own static objects do.
+// The application object lives in main, so it goes before Qt's own static objects do. The tests
+// draw offscreen, also when only listed (test discovery runs them without the environment).
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
