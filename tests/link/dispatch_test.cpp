@@ -2,6 +2,8 @@
 #include "link/dispatch.h"
 #include "link/numbercodes.h"
 
+#include "tests/link/linkbytes.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,13 +11,6 @@
 using namespace telmira::link;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 // A main window that writes down what the dispatch asked of it, in order.
 class Host : public DispatchHost {

@@ -1,19 +1,14 @@
 #include "link/linkengine.h"
 #include "tests/link/fakephone.h"
 
+#include "tests/link/linkbytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace telmira::link;
 using namespace telmira::link::test;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 QByteArray frameOf(int command, const QByteArray& parameters = {}) {
     return *encodeCommandFrame(command, parameters);

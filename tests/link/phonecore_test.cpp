@@ -4,19 +4,14 @@
 #include "link/numbercodes.h"
 #include "tools/phonesim/phonecore.h"
 
+#include "tests/link/linkbytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace telmira::link;
 using namespace telmira::phonesim;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 QList<int> codes(const ItemList& items) {
     QList<int> out;

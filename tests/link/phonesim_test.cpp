@@ -5,19 +5,14 @@
 #include "tests/common/testpaths.h"
 #include "tests/link/simprocess.h"
 
+#include "tests/link/linkbytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace telmira::link;
 using namespace telmira::link::test;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
 
 // Real ticks, but the date and time of a fixed moment (the clock setting's parameters).
 class FixedDateClock : public SystemClock {

@@ -2,20 +2,11 @@
 #include "link/numbercodes.h"
 #include "link/protocol.h"
 
+#include "tests/link/linkbytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace telmira::link;
-
-namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
-
-} // namespace
 
 TEST(Frames, CommandFramesAreByteExact) {
     EXPECT_EQ(*encodeCommandFrame(0x3F, {}), bytes({0x3F, 0x5A}));
