@@ -3,6 +3,8 @@
 #   make test  - install packages, build with ASan+UBSan, run every test label with ctest
 JOBS ?= $(shell nproc)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+# ccache hashes paths relative to the checkout, so another clone of the tree reuses the cache.
+export CCACHE_BASEDIR := $(CURDIR)
 
 .PHONY: deps demo build test asan clean
 
