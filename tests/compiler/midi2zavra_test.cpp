@@ -73,7 +73,7 @@ TEST_F(Midi2Zavra, CommandsOfLaterStagesRefuseClearly) {
     const auto result = run("read_midi a.mid\ncompile\nwrite_stat s.txt\n");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_THAT(result.output,
-                EndsWith("  + Done\nERR: command 'compile' is not available in this build\n"));
+                EndsWith("  + Done\nERR: command 'write_stat' is not available in this build\n"));
 }
 
 TEST_F(Midi2Zavra, BrokenBankEndsWithCode2) {
