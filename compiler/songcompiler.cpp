@@ -124,7 +124,14 @@ Outcome SongSimulation::run() {
 
     for (const MidiEvent& midi : song_.events) {
         const std::uint32_t delta = firstNoteSeen_ ? midi.delta : 0;
-        if (!modulate(delta) || !advance(delta) || !updateEnvelopes())
+        if (delta > kMaxSongTicks - time_) {
+            out_.print("    + ERR: song longer than %u ticks\n", kMaxSongTicks);
+            return dataError();
+        }
+        if (!modulate(delta))
+            return Outcome::stop(Outcome::kDataError);
+        advance(delta);
+        if (!updateEnvelopes())
             return Outcome::stop(Outcome::kDataError);
         dispatch(midi);
         if (list_.size() > kMaxSongEvents) {
@@ -153,7 +160,7 @@ bool SongSimulation::modulate(std::uint32_t delta) {
                                               voice(v).pitchModulation != 0;
         any = any || moving[static_cast<std::size_t>(v)];
     }
-    for (std::uint32_t tick = 1; any && tick < delta && tick <= kMaxSongTicks - time_; ++tick) {
+    for (std::uint32_t tick = 1; any && tick < delta; ++tick) {
         for (int v = 0; v < kVoices; ++v) {
             NoteRecord* note = moving[static_cast<std::size_t>(v)] ? noteOf(v) : nullptr;
             if (!note)
@@ -177,12 +184,7 @@ bool SongSimulation::modulate(std::uint32_t delta) {
     return true;
 }
 
-bool SongSimulation::advance(std::uint32_t delta) {
-    if (delta > kMaxSongTicks - time_) {
-        out_.print("    + ERR: song longer than %u ticks\n", kMaxSongTicks);
-        dataError();
-        return false;
-    }
+void SongSimulation::advance(std::uint32_t delta) {
     time_ += delta;
     for (Voice& held : voices_)
         held.age = saturatingAdd(held.age, delta);
@@ -193,7 +195,6 @@ bool SongSimulation::advance(std::uint32_t delta) {
                 note.ticksSinceRelease = saturatingAdd(note.ticksSinceRelease, delta);
         }
     }
-    return true;
 }
 
 // Follows every note's volume envelope; a note that has died away leaves its channel and frees

@@ -26,7 +26,7 @@ public:
 private:
     // songcompiler.cpp
     void reportTimestep() const;
-    bool advance(std::uint32_t delta);
+    void advance(std::uint32_t delta);
     bool modulate(std::uint32_t delta);
     bool updateEnvelopes();
     void dispatch(const MidiEvent& midi);
