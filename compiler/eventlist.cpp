@@ -29,23 +29,25 @@ void EventList::remove(SongEvent& event) {
 }
 
 void EventList::supersede(SongEvent& event) {
-    for (std::size_t i = stepStart_; i < events_.size(); ++i) {
-        SongEvent& earlier = events_[i];
-        if (earlier.removed || event::isLogOnly(earlier.type))
+    if (event.type == event::kSetTim) {
+        if (liveTiming_)
+            remove(events_[*liveTiming_]);
+        return;
+    }
+    for (const std::size_t index : live_[event.voice]) {
+        SongEvent& earlier = events_[index];
+        if (earlier.removed)
             continue;
-        const bool sameVoice = earlier.voice == event.voice;
         if (event::isNoteOn(event.type)) {
             if (cancelledByNoteOn(earlier, event.voice))
                 remove(earlier);
-        } else if (event.type == event::kSetVol || event.type == event::kSetTim ||
-                   event::isNoteOff(event.type)) {
-            // SetTim has no voice; NoteOff names its voice in the type.
-            if (earlier.type == event.type && (sameVoice || event.type == event::kSetTim))
+        } else if (event.type == event::kSetVol || event::isNoteOff(event.type)) {
+            if (earlier.type == event.type)
                 remove(earlier);
         } else if (event.type == event::kSetPch) {
-            if (sameVoice && isPitchEvent(earlier.type))
+            if (isPitchEvent(earlier.type))
                 remove(earlier);
-        } else if (event.type == event::kDeltaP && sameVoice) {
+        } else if (event.type == event::kDeltaP) {
             if (earlier.type == event::kSetPch) {
                 remove(earlier);
                 event.type = event::kSetPch;
@@ -70,16 +72,29 @@ void EventList::append(SongEvent event, std::uint32_t time) {
     event.time = time;
     event.delta = time - lastTime_;
     event.removed = false;
-    if (event.delta != 0)
-        stepStart_ = events_.size();
-    else
+    const bool voiceEvent = !event::isLogOnly(event.type) && event.type != event::kSetTim &&
+                            event.type != event::kEnd && event.voice < kVoices;
+    if (event.delta != 0) {
+        for (auto& live : live_)
+            live.clear();
+        liveTiming_.reset();
+    } else if (voiceEvent || event.type == event::kSetTim) {
         supersede(event);
+    }
     if (event::isNoteOn(event.type) || event.type == event::kSetVol)
         largestVolume_ = std::max(largestVolume_, event.value);
     if (event::isNoteOn(event.type) && event.wave >= 0)
         ++waves_[static_cast<std::size_t>(event.wave)].usageCount;
+    const std::size_t index = events_.size();
     events_.push_back(event);
     lastTime_ = time;
+    if (event.type == event::kSetTim) {
+        liveTiming_ = index;
+    } else if (voiceEvent) {
+        auto& live = live_[event.voice];
+        std::erase_if(live, [&](std::size_t i) { return events_[i].removed; });
+        live.push_back(index);
+    }
 }
 
 } // namespace telmira::compiler

@@ -3,7 +3,9 @@
 #include "compiler/dlsbank.h"
 #include "compiler/songevents.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace telmira::compiler {
@@ -35,7 +37,11 @@ private:
 
     std::vector<SongEvent>& events_;
     std::vector<DlsWave>& waves_;
-    std::size_t stepStart_ = 0; // first event of the current tick
+    // Live (not removed) events of the current tick, per voice and for the timing, oldest
+    // first: only they can be superseded, and each voice keeps but a handful, so appending
+    // stays quick however many events share a tick.
+    std::array<std::vector<std::size_t>, kVoices> live_;
+    std::optional<std::size_t> liveTiming_;
     std::uint32_t lastTime_ = 0;
     std::uint32_t largestVolume_ = 0;
 };
