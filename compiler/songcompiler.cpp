@@ -146,23 +146,25 @@ Outcome SongSimulation::run() {
 
 // Vibrato and pitch envelopes between two MIDI events: ticks 1 .. delta - 1.
 bool SongSimulation::modulate(std::uint32_t delta) {
-    std::array<bool, kVoices> moving{};
+    // No note starts or ends between two events: the voices' notes are looked up once.
+    std::array<NoteRecord*, kVoices> moving{};
     bool any = false;
     for (int v = 0; v < kVoices; ++v) {
-        const NoteRecord* note = noteOf(v);
+        NoteRecord* note = noteOf(v);
         if (!note)
             continue;
         const Articulation& art = articulationOf(*note);
         const bool wheel = art.lfoToPitchByModWheelCents != 0 && channel(voice(v).channel).modWheel;
         // Without vibrato and pitch envelope the modulation stays 0, and so the pitch.
-        moving[static_cast<std::size_t>(v)] = art.lfoToPitchCents != 0 || wheel ||
-                                              std::abs(art.eg2ToPitchCents) > kSmallestPitchDepth ||
-                                              voice(v).pitchModulation != 0;
-        any = any || moving[static_cast<std::size_t>(v)];
+        if (art.lfoToPitchCents != 0 || wheel ||
+            std::abs(art.eg2ToPitchCents) > kSmallestPitchDepth || voice(v).pitchModulation != 0) {
+            moving[static_cast<std::size_t>(v)] = note;
+            any = true;
+        }
     }
     for (std::uint32_t tick = 1; any && tick < delta; ++tick) {
         for (int v = 0; v < kVoices; ++v) {
-            NoteRecord* note = moving[static_cast<std::size_t>(v)] ? noteOf(v) : nullptr;
+            NoteRecord* note = moving[static_cast<std::size_t>(v)];
             if (!note)
                 continue;
             Voice& held = voice(v);
@@ -172,7 +174,7 @@ bool SongSimulation::modulate(std::uint32_t delta) {
                 (note->ticksSinceRelease + static_cast<double>(tick)) / ticksPerSecond_;
             held.pitchModulation = vibratoOctaves(art, channel(held.channel).modWheel, t) +
                                    pitchEnvelopeOctaves(art, *note, t, since, held.eg2Level);
-            refreshPitch(v, time_ + tick);
+            refreshPitch(v, *note, time_ + tick);
         }
         if (list_.size() > kMaxSongEvents) {
             out_.print("    + ERR: song needs more than %u events\n",
@@ -377,14 +379,16 @@ void SongSimulation::refreshVolumes(int ch) {
 // Gives the voice the pitch of its key, the channel's bend and its modulation; a change is
 // sent as DeltaP when small, else as SetPch, and makes the wave one played at varying pitch.
 void SongSimulation::refreshPitch(int v, std::uint32_t at) {
+    if (const NoteRecord* note = noteOf(v))
+        refreshPitch(v, *note, at);
+}
+
+void SongSimulation::refreshPitch(int v, const NoteRecord& note, std::uint32_t at) {
     Voice& held = voice(v);
-    const NoteRecord* note = noteOf(v);
-    if (!note)
-        return;
-    const DlsRegion& region = dls_.regions[note->region];
+    const DlsRegion& region = dls_.regions[note.region];
     const double bend = channel(held.channel).bend * bendRange_;
     const std::uint16_t pitch =
-        voicePitch(note->playKey, region.unityNote, bend + held.pitchModulation);
+        voicePitch(note.playKey, region.unityNote, bend + held.pitchModulation);
     const int change = pitch - held.pitch;
     if (change == 0)
         return;

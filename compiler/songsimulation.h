@@ -33,6 +33,7 @@ private:
     void controller(int channel, int number, int value);
     void meta(const MidiEvent& midi);
     void refreshPitch(int voice, std::uint32_t at);
+    void refreshPitch(int voice, const NoteRecord& note, std::uint32_t at);
     void refreshVolumes(int channel);
     void logEvent(std::uint16_t type, int channel, int key);
     void addTiming(double ticksPerSecond);

@@ -125,6 +125,21 @@ TEST(SongCompiler, LaterNoteOnTheSameVoiceAtTheSameTickWins) {
     EXPECT_EQ(c.state.instruments.size(), 2u) << "both regions had a voice";
 }
 
+TEST(SongCompiler, VoiceFreedAtItsFirstTickIsNotFreedAgainWhenItsNoteDies) {
+    // The first note is released at once and dies 0.5 s (96 ticks) later; by then voice 0
+    // plays channel 2's note, which must keep it.
+    const Compiled c = compile({noteOn(0, 0, 60), noteOff(0, 0, 60), noteOn(1, 1, 62),
+                                controller(150, 3, 7, 100), noteOn(1, 2, 64)});
+    const auto kills = c.of({event::kVChKill, event::kMChKill});
+    ASSERT_EQ(kills.size(), 1u);
+    EXPECT_EQ(kills[0].type, event::kMChKill);
+    EXPECT_EQ(kills[0].voice, 0) << "channel 1";
+    const auto ons = noteOns(c.song());
+    ASSERT_EQ(ons.size(), 3u);
+    EXPECT_EQ(ons[1].voice, 0);
+    EXPECT_EQ(ons[2].voice, 1);
+}
+
 TEST(SongCompiler, PitchBendAsDeltaOrAbsolutePitch) {
     const std::vector<MidiEvent> octaveRange = {controller(0, 0, 101, 0), controller(0, 0, 100, 0),
                                                 controller(0, 0, 6, 12)};
