@@ -136,7 +136,8 @@ void compileSongs(benchmark::State& state, std::vector<std::size_t> songs) {
     state.counters["samples"] = static_cast<double>(last.usedSamples.size());
     state.counters["filters"] = static_cast<double>(last.filtersDesigned);
     // Filter design against the fastest compile, both from their least disturbed runs.
-    state.counters["design_share"] = fastest > 0 ? designSeconds(last.filterCache) / fastest : 0;
+    const bool designed = fastest > 0 && !last.filterCache.empty();
+    state.counters["design_share"] = designed ? designSeconds(last.filterCache) / fastest : 0;
 }
 
 double maxResidentMb() {
