@@ -74,6 +74,10 @@ struct DlsWave {
     std::int16_t fineTune = 0;
     bool drum = false;    // OR of the drum flags of the regions linked to it
     int noteOffset = 128; // 128: not yet played (see the song compiler)
+    // Set by the song compiler: a compiled note needs the wave; how many note-ons of the
+    // compiled songs play it (superseded ones not counted).
+    bool used = false;
+    std::uint32_t usageCount = 0;
 };
 
 struct DlsBank {

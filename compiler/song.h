@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compiler/songevents.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +12,6 @@ namespace telmira::compiler {
 
 // A wildcard ("*") in a script value.
 inline constexpr int kAny = -1;
-inline constexpr int kMidiChannels = 16;
 
 enum class SongKind { Midi, Pt3, Fxm };
 enum class SongType { Melody = 0, Bell = 1 };
@@ -85,6 +86,7 @@ struct Song {
     std::vector<RegionRemap> regionRemaps;
     std::vector<ProgramRemap> programRemaps;
     std::vector<InstrumentVolumeAdjustment> instrumentVolumes;
+    CompiledSong compiled; // filled by compile
 
     // AY songs (and MIDI songs once packed): the data and the offsets of the big-endian words
     // in it that hold addresses relative to the song's start.

@@ -1,11 +1,17 @@
 #include "compiler/stages.h"
 
+#include "compiler/compile.h"
+
 namespace telmira::compiler {
 
 Stages buildStages() {
-    // Song compilation, sample preparation, packing, the output files, the filter database and
-    // ROM patching join here as they are built.
-    return Stages{};
+    // Packing, the output files, the filter database and ROM patching join here as they are
+    // built (the database also saves the filter cache within compile).
+    Stages stages;
+    stages.compile = [](CompilerState& state, Console& out) {
+        return compileCollection(state, out, CompileSteps{});
+    };
+    return stages;
 }
 
 Outcome notAvailable(Console& out, std::string_view command) {

@@ -2,7 +2,9 @@
 
 #include "base/firmware.h"
 #include "compiler/dlsbank.h"
+#include "compiler/dsp/resampling_filter.h"
 #include "compiler/song.h"
+#include "compiler/wavetable.h"
 
 #include <array>
 #include <cstdint>
@@ -12,8 +14,7 @@
 
 namespace telmira::compiler {
 
-// The one record every command reads and changes, in script order. Later stages add their own
-// results here (instrument list, used samples, filter cache).
+// The one record every command reads and changes, in script order.
 struct CompilerState {
     float fs = 10416.666f; // sampling frequency, Hz
     bool fsGiven = false;
@@ -27,6 +28,15 @@ struct CompilerState {
     bool dlsRead = false; // a bank is read once per run
 
     std::vector<Song> songs;
+
+    // Results of compile, accumulated over all songs and all compile commands of the run.
+    std::vector<Instrument> instruments; // DLS regions in order of first use
+    std::vector<UsedSample> usedSamples; // waves in order of first use
+    unsigned highNotesSkipped = 0;       // note-ons above the highest key, all songs
+
+    // Resampling filters: those of the precompiled database, then the ones designed since.
+    dsp::FilterCache filterCache;
+    std::size_t filtersDesigned = 0;
 
     PerSongSettings nextSong; // consumed by the next read_midi
     std::uint16_t maxMelodicVoices = 3;

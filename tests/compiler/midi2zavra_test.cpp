@@ -73,7 +73,29 @@ TEST_F(Midi2Zavra, CommandsOfLaterStagesRefuseClearly) {
     const auto result = run("read_midi a.mid\ncompile\nwrite_stat s.txt\n");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_THAT(result.output,
-                EndsWith("  + Done\nERR: command 'compile' is not available in this build\n"));
+                EndsWith("  + Done\nERR: command 'write_stat' is not available in this build\n"));
+}
+
+TEST_F(Midi2Zavra, CompilesAgainstTheShippedBank) {
+    fs::copy_file(fs::path(TELMIRA_WORK_DIR) / "zel.dls", dir_ / "zel.dls");
+    // Program 0, a C and an E held together, then the C again after a quarter.
+    const std::string notes("\x00\xC0\x00\x00\x90\x3C\x50\x00\x40\x50\x60\x80\x3C\x40"
+                            "\x00\x40\x40\x00\x90\x3C\x60\x60\x3C\x00",
+                            24);
+    test::writeFile(dir_ / "a.mid", test::smf(0, 96, {notes}));
+    const auto result = run("read_dls zel.dls\nread_midi a.mid\ncompile\n");
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_THAT(result.output,
+                HasSubstr("Compiling MIDI song set for Zavra-5 synthesizer\n"
+                          "  + INFO: using default sampling frequency 10416.67 Hz\n"));
+    EXPECT_THAT(result.output, HasSubstr("  + compiling 'a.mid'\n"
+                                         "    + minimum timestep = 96\n"
+                                         "    + analysing GCD of timestep; GCD=96\n"
+                                         "    + Volume adjustment coefficient: +"));
+    EXPECT_THAT(result.output, HasSubstr("  + Resampling wavetable\n    + "));
+    EXPECT_THAT(result.output, HasSubstr("        + Filter order is "));
+    EXPECT_THAT(result.output, HasSubstr("  + Regions needed for this collection:  "));
+    EXPECT_THAT(result.output, EndsWith(" bytes)\n  + Done\n"));
 }
 
 TEST_F(Midi2Zavra, BrokenBankEndsWithCode2) {
