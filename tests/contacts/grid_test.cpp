@@ -1,0 +1,298 @@
+#include "contacts/gridcompose.h"
+#include "contacts/gridlayout.h"
+
+#include "tests/contacts/qtprint.h"
+
+#include <gtest/gtest.h>
+
+using namespace telmira::contacts;
+
+namespace {
+
+// The layouts of the three tabs.
+const QStringList kPhoneBook = {
+    "Name=Имя; Bold=TRUE; Shift=3; Color=$FF00000F; SelColor=$C0C0C0; CheckedColor=$C0E1EB; "
+    "CheckedFieldName=ImportToPhone; Select=;",
+    "Name=Ник; Underline=TRUE; Select=;",
+    "Name=Phone1Full; Label=Phone1Label; Select=;",
+    "Name=Phone2Full; Label=Phone2Label; Select=;",
+    "Name=Phone3Full; Label=Phone3Label; Select=;",
+    "Name=Phone4Full; Label=Phone4Label; Select=;",
+    "Name=Phone5Full; Label=Phone5Label; Select=;"};
+
+const QStringList kArchive = {
+    "Name=Телефон; Bold=TRUE; Shift=4; Color=$C0E1EB; SelColor=$C0C0C0; CheckedColor=$B1BA97; "
+    "CheckedFieldName=Checked; Select=; Name1=ДатаВремя;",
+    "Name=Имя1; NameMaxWidth=300; Bold=TRUE; Underline=TRUE; Select=; Shift=50; YShift=3; "
+    "YCenter=TRUE; Name1=Имя11;",
+    "Name=Имя2; NameMaxWidth=300; Select=; Shift=50; YShift=3; Name1=Имя21;",
+    "Name=Имя3; NameMaxWidth=300; Select=; Shift=50; YShift=3; Name1=Имя31;",
+    "Name=Имя4; NameMaxWidth=300; Select=; Shift=50; YShift=3; Name1=Имя41;",
+    "Name=Имя5; NameMaxWidth=300; Select=; Shift=50; YShift=3; Name1=Имя51;",
+    "Picture=1; Shift=3; PictureIndex=CalculatedType; PicTop=-1; MinRecordHeight=68;"};
+
+const QStringList kMelody = {
+    "Name=Имя; Shift=2; Color=$00FFF9F9; RowHeight=16; Delimiter=Type; DelimiterValue=4; "
+    "DelimiterColor=$FF00000F; DelimiterShift=16; Picture=2; PicTop=5; PictureIndex=FileName;"};
+
+int charWidth(const QString& text, const TextStyle& style) {
+    return int(text.size()) * (style.bold ? 8 : 7);
+}
+
+QString mainText(const LinePaint& line) {
+    QString out;
+    for (const TextPiece& piece : line.pieces)
+        out += piece.text;
+    return out;
+}
+
+RecordState state(bool current = false, int width = 400) {
+    RecordState s;
+    s.current = current;
+    s.panelWidth = width;
+    return s;
+}
+
+} // namespace
+
+TEST(GridLayout, ParsesKeysWithTheirDefaults) {
+    const GridLayout archive = GridLayout::parse(kArchive);
+    ASSERT_EQ(archive.lines.size(), 7u);
+    const LineLayout& first = archive.lines[0];
+    EXPECT_TRUE(first.hasName);
+    EXPECT_EQ(first.name, QStringLiteral("Телефон"));
+    EXPECT_EQ(first.name1, QStringLiteral("ДатаВремя"));
+    EXPECT_TRUE(first.bold);
+    EXPECT_FALSE(first.italic);
+    EXPECT_EQ(first.shift, 4);
+    EXPECT_EQ(first.select, "");
+    EXPECT_EQ(first.checkedFieldName, "Checked");
+    ASSERT_TRUE(first.checkedColor);
+    EXPECT_EQ(first.checkedColor->resolve(QPalette()), QColor(0x97, 0xBA, 0xB1));
+    EXPECT_EQ(first.selColor.resolve(QPalette()), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_TRUE(first.yCenter);
+    const LineLayout& second = archive.lines[1];
+    EXPECT_EQ(second.nameMaxWidth, 300);
+    EXPECT_TRUE(second.underline);
+    EXPECT_EQ(second.yShift, 3);
+    EXPECT_EQ(second.selColor.resolve(QPalette()), QColor(0xE6, 0xE6, 0xE6)); // default
+    const LineLayout& picture = archive.lines[6];
+    EXPECT_FALSE(picture.hasName);
+    EXPECT_TRUE(picture.hasPicture);
+    EXPECT_EQ(picture.picture, "1");
+    EXPECT_EQ(picture.pictureIndex, "CalculatedType");
+    EXPECT_EQ(picture.picTop, -1);
+    EXPECT_EQ(archive.rowHeight(), 18);
+    EXPECT_EQ(archive.largestYShift(), 3);
+    EXPECT_EQ(archive.largestMinRecordHeight(), 68);
+    EXPECT_EQ(archive.textLineCount(), 6);
+
+    const GridLayout melody = GridLayout::parse(kMelody);
+    EXPECT_EQ(melody.rowHeight(), 16);
+    EXPECT_EQ(melody.lines[0].delimiter, "Type");
+    EXPECT_EQ(melody.lines[0].delimiterValue, "4");
+    EXPECT_TRUE(melody.lines[0].delimiterColor.isSystem());
+    EXPECT_EQ(melody.lines[0].delimiterColor.systemIndex(), 15);
+
+    // "Name" is not found inside "CheckedFieldName" or "Name1", nor "Bold" in "Bold1".
+    const GridLayout tricky =
+        GridLayout::parse({"CheckedFieldName=X; Name1=Y; Bold1=TRUE; YCenter=false; bold=TRUE;"});
+    EXPECT_FALSE(tricky.lines[0].hasName);
+    EXPECT_TRUE(tricky.lines[0].bold1);
+    EXPECT_FALSE(tricky.lines[0].bold); // keys are case-sensitive, as in every keyed record
+    EXPECT_FALSE(tricky.lines[0].yCenter);
+}
+
+TEST(GridLayout, ColoursAreWindowsValuesOrSystemIndexes) {
+    QPalette palette;
+    palette.setColor(QPalette::Button, QColor(1, 2, 3));
+    palette.setColor(QPalette::Highlight, QColor(4, 5, 6));
+    palette.setColor(QPalette::Base, QColor(7, 8, 9));
+    struct Case {
+        const char* text;
+        QColor expected;
+    } cases[] = {
+        {"$00FFF9F9", QColor(0xF9, 0xF9, 0xFF)}, {"$C0E1EB", QColor(0xEB, 0xE1, 0xC0)},
+        {"$FF00000F", QColor(1, 2, 3)},          {"$FF00000D", QColor(4, 5, 6)},
+        {"$FF000005", QColor(7, 8, 9)},          {"$FF0000EE", QColor(7, 8, 9)},
+        {"-16777201", QColor(1, 2, 3)},          {"255", QColor(255, 0, 0)},
+        {"clRed", QColor(255, 255, 255)},        {"", QColor(255, 255, 255)},
+        {"$0100FF00", QColor(0, 255, 0)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(GridColor::parse(c.text).resolve(palette), c.expected) << c.text;
+    EXPECT_EQ(SystemColorRole(18), QPalette::ButtonText);
+    EXPECT_EQ(SystemColorRole(24), QPalette::ToolTipBase);
+}
+
+TEST(GridCompose, PhoneBookRecordDrawsItsNonBlankLinesWithDefaultLabels) {
+    const GridLayout layout = GridLayout::parse(kPhoneBook);
+    Record contact{{"Имя", QStringLiteral("Иванов Иван ")},
+                   {"Ник", QStringLiteral("Ваня")},
+                   {"Phone1Full", QStringLiteral("+7(495) 123-45-67")},
+                   {"Phone1Label", QStringLiteral("-Дача:")},
+                   {"Phone2Full", QStringLiteral("+7(916) 765-43-21")},
+                   {"Phone2Label", QString()},
+                   {"Phone4Full", QStringLiteral("123-45-67")},
+                   {"Phone4Label", QStringLiteral("  ")},
+                   {"Phone3Full", QString()},
+                   {"Phone5Full", QStringLiteral(" ")},
+                   {"ImportToPhone", false}};
+    const RecordPaint paint = ComposeRecord(layout, contact, state(), charWidth);
+    ASSERT_EQ(paint.lines.size(), 5u);
+    EXPECT_EQ(mainText(paint.lines[0]), QStringLiteral("Иванов Иван "));
+    EXPECT_EQ(mainText(paint.lines[1]), QStringLiteral("Ваня"));
+    EXPECT_EQ(mainText(paint.lines[2]), QStringLiteral("Дача: +7(495) 123-45-67"));
+    EXPECT_EQ(mainText(paint.lines[3]), QStringLiteral("Мобильный: +7(916) 765-43-21"));
+    EXPECT_EQ(mainText(paint.lines[4]), QStringLiteral("Телефон: 123-45-67"));
+    for (size_t k = 0; k < paint.lines.size(); ++k) {
+        EXPECT_EQ(paint.lines[k].band, QRect(3, 3 + int(k) * 18, 393, 18)) << k;
+    }
+    EXPECT_EQ(RecordHeight(layout, contact), 5 * 18 + 5);
+    EXPECT_TRUE(paint.lines[0].style.bold);
+    EXPECT_TRUE(paint.lines[1].style.underline);
+    EXPECT_EQ(paint.lines[0].textX, 6);
+    // The name line has its own colour; the others take the grid's, or the selection's.
+    EXPECT_EQ(paint.lines[0].background, GridColor::system(15));
+    EXPECT_EQ(paint.lines[2].background, GridColor::system(5));
+    const RecordPaint current = ComposeRecord(layout, contact, state(true), charWidth);
+    EXPECT_EQ(current.lines[0].background, GridColor::system(15));
+    EXPECT_TRUE(current.lines[2].backgroundIsSelection);
+    contact.insert("ImportToPhone", true);
+    EXPECT_EQ(ComposeRecord(layout, contact, state(), charWidth).lines[0].background,
+              GridColor::parse("$C0E1EB"));
+    // Without a nickname the line goes.
+    contact.insert("Ник", QString());
+    EXPECT_EQ(ComposeRecord(layout, contact, state(), charWidth).lines.size(), 4u);
+}
+
+TEST(GridCompose, SelectHighlightsWordStartsInCapitals) {
+    struct Case {
+        const char* text;
+        const char* select;
+        std::vector<std::pair<int, int>> expected;
+    } cases[] = {
+        {"Иванов", "ИВ", {{0, 2}}},
+        {"Сивков", "ИВ", {}},
+        {"Пётр Иванов ивушкин", "ив", {{5, 7}, {12, 14}}},
+        {"ИВИВ", "ИВ", {{0, 2}}},
+        {"abc", " ", {}},
+        {"abc", "", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HighlightRanges(QString::fromUtf8(c.text), QString::fromUtf8(c.select)),
+                  c.expected)
+            << c.text;
+
+    GridLayout layout = GridLayout::parse(kPhoneBook);
+    layout.lines[0].select = QStringLiteral("ИВ");
+    const RecordPaint paint =
+        ComposeRecord(layout, {{"Имя", QStringLiteral("Иванов Иван ")}}, state(), charWidth);
+    ASSERT_EQ(paint.lines[0].pieces.size(), 4u);
+    EXPECT_EQ(paint.lines[0].pieces[0], (TextPiece{QStringLiteral("Ив"), true, 6}));
+    EXPECT_EQ(paint.lines[0].pieces[1], (TextPiece{QStringLiteral("анов "), false, 22}));
+    EXPECT_EQ(paint.lines[0].pieces[2], (TextPiece{QStringLiteral("Ив"), true, 62}));
+    EXPECT_EQ(paint.lines[0].highlightColor, GridColor::parse("$C0C0C0"));
+}
+
+TEST(GridCompose, ArchiveRecordCentresItsNamesAndMarksNewCalls) {
+    const GridLayout layout = GridLayout::parse(kArchive);
+    Record call{{"Телефон", QStringLiteral("7(495) 123-45-67")},
+                {"ДатаВремя", QStringLiteral("—  дата: 01.03.2024")},
+                {"Имя1", QStringLiteral("Иванов Иван")},
+                {"Имя11", QStringLiteral("+7(495) 123-45-67 — Домашний")},
+                {"Имя2", QString()},
+                {"CalculatedType", 2},
+                {"Checked", true}};
+    EXPECT_EQ(RecordHeight(layout, call), 68 + 5);
+    const RecordPaint paint = ComposeRecord(layout, call, state(), charWidth);
+    ASSERT_EQ(paint.lines.size(), 2u);
+    EXPECT_EQ(paint.lines[0].band.top(), 3);
+    EXPECT_EQ(paint.lines[1].band.top(), 3 + 18 + (68 - 2 * 18) / 2);
+    EXPECT_EQ(paint.lines[0].background, GridColor::parse("$B1BA97")); // a new call
+    EXPECT_EQ(paint.lines[0].name1, QStringLiteral("—  дата: 01.03.2024"));
+    EXPECT_EQ(paint.lines[0].name1X, 7 + 16 * 8 + 5); // 5 pixels after the bold number
+    EXPECT_EQ(paint.lines[1].name1X, 3 + 50 + 300 + 10);
+    EXPECT_TRUE(paint.lines[1].name1Style.underline == false && paint.lines[1].style.underline);
+    ASSERT_TRUE(paint.picture);
+    EXPECT_EQ(paint.picture->list, "1");
+    EXPECT_EQ(paint.picture->index, 2);
+    EXPECT_EQ(paint.picture->x, 3);
+    EXPECT_EQ(paint.picture->y, -1);
+    call.insert("Checked", false);
+    EXPECT_EQ(ComposeRecord(layout, call, state(), charWidth).lines[0].background,
+              GridColor::parse("$C0E1EB"));
+
+    // Five names: taller than the minimum, so no centring; the YShift applies once.
+    for (int n = 2; n <= 5; ++n)
+        call.insert(QStringLiteral("Имя%1").arg(n), QStringLiteral("Кто-то"));
+    EXPECT_EQ(RecordHeight(layout, call), 6 * 18 + 6 + 5);
+    const RecordPaint tall = ComposeRecord(layout, call, state(), charWidth);
+    ASSERT_EQ(tall.lines.size(), 6u);
+    EXPECT_EQ(tall.lines[1].band.top(), 3 + 18 + 3);
+    EXPECT_EQ(tall.lines[5].band.top(), 3 + 5 * 18 + 3);
+}
+
+TEST(GridCompose, LongTextsEndInTwoDots) {
+    const GridLayout layout = GridLayout::parse(kArchive);
+    const QString longName(60, QLatin1Char('x')); // 60 * 8 = 480 px bold, over 300
+    const RecordPaint paint = ComposeRecord(layout, {{"Телефон", "1"}, {"Имя1", longName}},
+                                            state(false, 1000), charWidth);
+    const LinePaint& line = paint.lines[1];
+    EXPECT_EQ(line.pieces.back().text, "..");
+    // 300 less ".." (16) and 2 pixels leaves 282 pixels: 35 characters of 8.
+    EXPECT_EQ(mainText(line), QString(35, QLatin1Char('x')) + "..");
+    // A text wider than its band is cut to the band.
+    const RecordPaint narrow = ComposeRecord(layout, {{"Телефон", QString(50, QLatin1Char('9'))}},
+                                             state(false, 200), charWidth);
+    EXPECT_TRUE(mainText(narrow.lines[0]).endsWith(".."));
+    EXPECT_LE(4 + (int(mainText(narrow.lines[0]).size()) - 2) * 8 + 16 + 2, 193);
+}
+
+TEST(GridCompose, MelodySectionHeadersAreBoldDelimitersWithTheirMark) {
+    const GridLayout layout = GridLayout::parse(kMelody);
+    const Record header{{"Имя", QStringLiteral("Классика")}, {"Type", 4}, {"FileName", "1"}};
+    const Record melody{{"Имя", QStringLiteral("001 - Вальс")}, {"Type", 1}, {"FileName", "a.mid"}};
+    const RecordPaint h = ComposeRecord(layout, header, state(true), charWidth);
+    EXPECT_TRUE(h.delimiterRow);
+    EXPECT_TRUE(h.lines[0].style.bold);
+    EXPECT_EQ(h.lines[0].background, GridColor::system(15));
+    ASSERT_TRUE(h.picture);
+    EXPECT_EQ(h.picture->list, "2");
+    EXPECT_EQ(h.picture->index, 1);
+    EXPECT_EQ(h.picture->y, 5);
+    EXPECT_EQ(h.lines[0].textX, 3 + 16);
+    const RecordPaint m = ComposeRecord(layout, melody, state(true), charWidth);
+    EXPECT_FALSE(m.delimiterRow);
+    EXPECT_FALSE(m.picture);
+    EXPECT_TRUE(m.lines[0].backgroundIsSelection); // a one-line layout shows the selection
+    EXPECT_EQ(m.lines[0].textX, 3 + 16);           // DelimiterShift moves every row's text
+    EXPECT_EQ(ComposeRecord(layout, melody, state(), charWidth).lines[0].background,
+              GridColor::parse("$00FFF9F9"));
+    EXPECT_EQ(RecordHeight(layout, melody), 16 + 5);
+}
+
+TEST(GridCompose, ColumnsAndPlacement) {
+    EXPECT_EQ(ColumnCount(900, 0, 170), 5);
+    EXPECT_EQ(900 / ColumnCount(900, 0, 170), 180);
+    EXPECT_EQ(ColumnCount(100, 0, 170), 1);
+    EXPECT_EQ(ColumnCount(1000, 17, 170), 5);
+    EXPECT_EQ(ColumnCount(500, 0, 0), 1);
+
+    // Records of 30 pixels in a grid 100 high: three fit a column with 10 to spare
+    // (0, 30, 60 -> 90 + 10 = 100), the third is stretched to the bottom.
+    const auto places = PlaceRecords(2, 20, 100, 2, [](int) { return 30; });
+    ASSERT_EQ(places.size(), 6u);
+    EXPECT_EQ(places[0].row, 2);
+    EXPECT_EQ(places[2].height, 40);
+    EXPECT_EQ(places[3].column, 1);
+    EXPECT_EQ(places[3].y, 0);
+    EXPECT_EQ(places[5].height, 40);
+    // A record taller than the grid still gets its column; the last record stretches.
+    const auto tall = PlaceRecords(0, 2, 50, 3, [](int row) { return row == 0 ? 80 : 10; });
+    ASSERT_EQ(tall.size(), 2u);
+    EXPECT_EQ(tall[0].height, 80);
+    EXPECT_EQ(tall[1].column, 1);
+    EXPECT_EQ(tall[1].height, 50);
+    EXPECT_TRUE(PlaceRecords(0, 0, 100, 2, [](int) { return 10; }).empty());
+}

@@ -1,0 +1,75 @@
+// The number broadcast on a private D-Bus daemon (skipped where dbus-daemon is missing).
+#include "link/broadcast.h"
+#include "tests/link/simprocess.h"
+
+#include <QDBusConnection>
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace telmira::link;
+
+namespace {
+
+class Listener : public QObject {
+    Q_OBJECT
+public:
+    QStringList heard;
+public slots:
+    void incoming(const QString& number) { heard << QStringLiteral("in ") + number; }
+    void dialled(const QString& number) { heard << QStringLiteral("out ") + number; }
+};
+
+} // namespace
+
+TEST(NumberBroadcast, EveryNumberGoesOutAsASignalOnTheBus) {
+    test::ensureApplication();
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty())
+        GTEST_SKIP() << "dbus-daemon is not installed";
+    QProcess bus;
+    bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                       QStringLiteral("--print-address=1")});
+    ASSERT_TRUE(bus.waitForStarted(5000));
+    while (!bus.canReadLine() && bus.waitForReadyRead(5000)) {
+    }
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    ASSERT_FALSE(address.isEmpty());
+    {
+        QDBusConnection listenerBus =
+            QDBusConnection::connectToBus(address, QStringLiteral("listener"));
+        QDBusConnection senderBus =
+            QDBusConnection::connectToBus(address, QStringLiteral("sender"));
+        ASSERT_TRUE(listenerBus.isConnected() && senderBus.isConnected());
+        Listener listener;
+        ASSERT_TRUE(listenerBus.connect(
+            QString(), QString::fromLatin1(kIncomingPath), QString::fromLatin1(kBroadcastInterface),
+            QString::fromLatin1(kBroadcastSignal), &listener, SLOT(incoming(QString))));
+        ASSERT_TRUE(listenerBus.connect(
+            QString(), QString::fromLatin1(kDialledPath), QString::fromLatin1(kBroadcastInterface),
+            QString::fromLatin1(kBroadcastSignal), &listener, SLOT(dialled(QString))));
+        DBusNumberBroadcaster broadcaster(senderBus);
+        broadcaster.broadcast(QStringLiteral("4951234567"), false);
+        broadcaster.broadcast(QStringLiteral("1234567890123456"), true);
+
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (listener.heard.size() >= 2)
+                loop.quit();
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        check.start(10);
+        loop.exec();
+        EXPECT_EQ(listener.heard, (QStringList{"in 4951234567", "out 12345678901234"}));
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("listener"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("sender"));
+    bus.kill();
+    bus.waitForFinished(3000);
+}
+
+#include "broadcast_test.moc"
