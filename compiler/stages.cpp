@@ -1,15 +1,18 @@
 #include "compiler/stages.h"
 
 #include "compiler/compile.h"
+#include "compiler/pack.h"
 
 namespace telmira::compiler {
 
 Stages buildStages() {
     // Packing, the output files, the filter database and ROM patching join here as they are
     // built (the database also saves the filter cache within compile).
+    CompileSteps steps;
+    steps.packSongs = packSongs;
     Stages stages;
-    stages.compile = [](CompilerState& state, Console& out) {
-        return compileCollection(state, out, CompileSteps{});
+    stages.compile = [steps](CompilerState& state, Console& out) {
+        return compileCollection(state, out, steps);
     };
     return stages;
 }
