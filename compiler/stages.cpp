@@ -2,6 +2,7 @@
 
 #include "compiler/compile.h"
 #include "compiler/pack.h"
+#include "compiler/writers.h"
 
 namespace telmira::compiler {
 
@@ -14,6 +15,15 @@ Stages buildStages() {
     stages.compile = [steps](CompilerState& state, Console& out) {
         return compileCollection(state, out, steps);
     };
+    stages.writeLog = writeLog;
+    stages.writeSamples = writeSamplesAsm;
+    stages.writeBinarySamples = writeBinarySamples;
+    stages.writeSongs = writeSongsAsm;
+    stages.writePackedSongs = writePackedSongsAsm;
+    stages.writeStat = writeStat;
+    stages.writeDlsInfo = writeDlsInfo;
+    stages.writePackedSongsMultiple = writePackedSongsMultiple;
+    stages.writeSamplesBin = writeSamplesBin;
     return stages;
 }
 
