@@ -2,6 +2,7 @@
 
 #include "compiler/compile.h"
 #include "compiler/pack.h"
+#include "compiler/pdb.h"
 #include "compiler/writers.h"
 
 namespace telmira::compiler {
@@ -10,6 +11,7 @@ Stages buildStages() {
     // Packing, the output files, the filter database and ROM patching join here as they are
     // built (the database also saves the filter cache within compile).
     CompileSteps steps;
+    steps.saveFilterCache = savePrecompiledDatabase;
     steps.packSongs = packSongs;
     Stages stages;
     stages.compile = [steps](CompilerState& state, Console& out) {
@@ -24,6 +26,7 @@ Stages buildStages() {
     stages.writeDlsInfo = writeDlsInfo;
     stages.writePackedSongsMultiple = writePackedSongsMultiple;
     stages.writeSamplesBin = writeSamplesBin;
+    stages.loadPrecompiledDatabase = loadPrecompiledDatabase;
     return stages;
 }
 
