@@ -3,13 +3,13 @@
 #include "compiler/compile.h"
 #include "compiler/pack.h"
 #include "compiler/pdb.h"
+#include "compiler/rompatch.h"
 #include "compiler/writers.h"
 
 namespace telmira::compiler {
 
 Stages buildStages() {
-    // Packing, the output files, the filter database and ROM patching join here as they are
-    // built (the database also saves the filter cache within compile).
+    // The database saves the filter cache within compile, before the songs are packed.
     CompileSteps steps;
     steps.saveFilterCache = savePrecompiledDatabase;
     steps.packSongs = packSongs;
@@ -27,6 +27,7 @@ Stages buildStages() {
     stages.writePackedSongsMultiple = writePackedSongsMultiple;
     stages.writeSamplesBin = writeSamplesBin;
     stages.loadPrecompiledDatabase = loadPrecompiledDatabase;
+    stages.patchZavraRom = patchZavraRom;
     return stages;
 }
 

@@ -1,9 +1,5 @@
 #include "tests/compiler/backendfixture.h"
 
-#include "tests/common/testpaths.h"
-
-#include <filesystem>
-
 namespace telmira::compiler::test {
 
 namespace {
@@ -84,12 +80,6 @@ CompilerState handBuiltCollection() {
     ay.relocations = {1};
     state.songs.push_back(ay);
     return state;
-}
-
-std::vector<std::uint8_t> demoRom(const std::string& name) {
-    const std::string bytes =
-        telmira::test::readFile(std::filesystem::path(TELMIRA_WORK_DIR) / "RomData" / name);
-    return {bytes.begin(), bytes.end()};
 }
 
 } // namespace telmira::compiler::test

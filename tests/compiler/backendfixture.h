@@ -20,7 +20,4 @@ namespace telmira::compiler::test {
 //    relocation at offset 1.
 CompilerState handBuiltCollection();
 
-// The bytes of a demo firmware image of the work directory's RomData.
-std::vector<std::uint8_t> demoRom(const std::string& name);
-
 } // namespace telmira::compiler::test
