@@ -1,16 +1,33 @@
 #include "compiler/stages.h"
 
 #include "compiler/compile.h"
+#include "compiler/pack.h"
+#include "compiler/pdb.h"
+#include "compiler/rompatch.h"
+#include "compiler/writers.h"
 
 namespace telmira::compiler {
 
 Stages buildStages() {
-    // Packing, the output files, the filter database and ROM patching join here as they are
-    // built (the database also saves the filter cache within compile).
+    // The database saves the filter cache within compile, before the songs are packed.
+    CompileSteps steps;
+    steps.saveFilterCache = savePrecompiledDatabase;
+    steps.packSongs = packSongs;
     Stages stages;
-    stages.compile = [](CompilerState& state, Console& out) {
-        return compileCollection(state, out, CompileSteps{});
+    stages.compile = [steps](CompilerState& state, Console& out) {
+        return compileCollection(state, out, steps);
     };
+    stages.writeLog = writeLog;
+    stages.writeSamples = writeSamplesAsm;
+    stages.writeBinarySamples = writeBinarySamples;
+    stages.writeSongs = writeSongsAsm;
+    stages.writePackedSongs = writePackedSongsAsm;
+    stages.writeStat = writeStat;
+    stages.writeDlsInfo = writeDlsInfo;
+    stages.writePackedSongsMultiple = writePackedSongsMultiple;
+    stages.writeSamplesBin = writeSamplesBin;
+    stages.loadPrecompiledDatabase = loadPrecompiledDatabase;
+    stages.patchZavraRom = patchZavraRom;
     return stages;
 }
 

@@ -129,18 +129,37 @@ INSTANTIATE_TEST_SUITE_P(
 const std::string kNotAvailable = " is not available in this build\n";
 
 INSTANTIATE_TEST_SUITE_P(
-    LaterStages, ScriptGrammar,
+    Compile, ScriptGrammar,
+    ::testing::Values(ScriptCase{
+        "CompileNothing", "compile", 0,
+        "Compiling MIDI song set for Zavra-5 synthesizer\n"
+        "  + INFO: using default sampling frequency 10416.67 Hz\n"
+        "  + INFO: using default MIDI clock source 10416.67 Hz\n"
+        "  + INFO: using default EG1 timestep 5.86 ms\n"
+        "  + Resampling wavetable\n"
+        "  + Notes skipped due to high frequency: 0\n"
+        "  + Regions needed for this collection:  0 (overall 0 bytes)\n"
+        "  + Samples needed for this collection:  0 (0 drums, overall 0 bytes)\n"
+        "  + Calculating statistic for packing\n"
+        "  + Overall: 0.00%, 0->0 bytes\n"
+        "  + Done\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The interpreter with no stage at all: it still checks the arguments of the commands that
+// need one, and then refuses them clearly.
+class WithoutStages : public ::testing::TestWithParam<ScriptCase> {};
+
+TEST_P(WithoutStages, GivesTheExitCodeAndLines) {
+    const ScriptCase& c = GetParam();
+    ScriptHarness harness{Stages{}};
+    EXPECT_EQ(harness.run(c.script), c.exitCode);
+    EXPECT_EQ(harness.output, c.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LaterStages, WithoutStages,
     ::testing::Values(
-        ScriptCase{"CompileNothing", "compile", 0,
-                   "Compiling MIDI song set for Zavra-5 synthesizer\n"
-                   "  + INFO: using default sampling frequency 10416.67 Hz\n"
-                   "  + INFO: using default MIDI clock source 10416.67 Hz\n"
-                   "  + INFO: using default EG1 timestep 5.86 ms\n"
-                   "  + Resampling wavetable\n"
-                   "  + Notes skipped due to high frequency: 0\n"
-                   "  + Regions needed for this collection:  0 (overall 0 bytes)\n"
-                   "  + Samples needed for this collection:  0 (0 drums, overall 0 bytes)\n"
-                   "  + Done\n"},
+        ScriptCase{"Compile", "compile", 1, "ERR: command 'compile'" + kNotAvailable},
         ScriptCase{"CompileTakesNoArgument", "compile now", 1, kError1},
         ScriptCase{"WriteLog", "write_log a.log", 1, "ERR: command 'write_log'" + kNotAvailable},
         ScriptCase{"WriteLogNeedsPath", "write_log", 1, kError1},
