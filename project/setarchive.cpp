@@ -50,30 +50,41 @@ QStringList EncodeSetData(const QByteArray& bytes) {
 
 QByteArray DecodeSetData(const QStringList& lines) {
     QByteArray out;
+    const auto appendBytes = [&out](std::uint32_t bits, int bytes) {
+        for (int k = 0; k < bytes; ++k)
+            out.append(static_cast<char>((bits >> (8 * k)) & 0xFF));
+    };
     for (const QString& line : lines) {
         const qsizetype eq = line.indexOf('=');
         const QString text = eq < 0 ? line : line.mid(eq + 1);
-        for (qsizetype at = 0; at < text.size(); at += 4) {
-            const QString group = text.mid(at, 4);
-            std::uint32_t bits = 0;
-            int count = 0; // six-bit values taken
-            int bytes = 3;
-            for (qsizetype k = 0; k < group.size(); ++k) {
-                if (group[k] == '*') {
-                    bytes = k == 2 ? 1 : k == 3 ? 2 : 0;
-                    break;
+        std::uint32_t bits = 0;
+        int count = 0; // six-bit values of the current group
+        for (qsizetype at = 0; at < text.size(); ++at) {
+            if (text[at] == '*') {
+                // The third character of a group: one byte, and the fourth is skipped; the
+                // fourth: two bytes.
+                if (count == 2) {
+                    appendBytes(bits, 1);
+                    ++at;
+                } else if (count == 3) {
+                    appendBytes(bits, 2);
                 }
-                const int v = valueOf(group[k]);
-                if (v < 0)
-                    continue;
-                bits |= std::uint32_t(v) << (6 * count);
-                ++count;
+                bits = 0;
+                count = 0;
+                continue;
             }
-            // A group cut short by the end of the line gives the bytes its characters hold.
-            bytes = std::min(bytes, count * 6 / 8);
-            for (int k = 0; k < bytes; ++k)
-                out.append(static_cast<char>((bits >> (8 * k)) & 0xFF));
+            const int v = valueOf(text[at]);
+            if (v < 0)
+                continue;
+            bits |= std::uint32_t(v) << (6 * count);
+            if (++count == 4) {
+                appendBytes(bits, 3);
+                bits = 0;
+                count = 0;
+            }
         }
+        // A group cut short by the end of its line gives the whole bytes it holds.
+        appendBytes(bits, count * 6 / 8);
     }
     return out;
 }
