@@ -18,6 +18,9 @@
 // descriptions and firmware sources, images built from (possibly changed) firmware sources.
 namespace telmira::test {
 
+// The QCoreApplication the Qt parts of a test need (processes, paths).
+void ensureApplicationObject();
+
 // A settings object over UTF-8 text (stored as Windows-1251, as the files are).
 std::unique_ptr<TMyMemIniFile> iniFromText(const std::string& utf8, const QString& name = {});
 
