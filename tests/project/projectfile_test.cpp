@@ -1,5 +1,7 @@
 #include "project/projectfile.h"
 
+#include "project/exportdriver.h"
+
 #include "base/cp1251.h"
 #include "tests/common/testpaths.h"
 
@@ -323,4 +325,43 @@ TEST(ProjectFile, ChangePhoneVersionKeepsLayoutsAndValues) {
     EXPECT_EQ(f.session->Project()->ReadSection("DefaultValues"), defaults);
     EXPECT_TRUE(f.session->IsModified());
     EXPECT_EQ(caption.last().at(0).toString(), "Telmira  [Новый проект - Корвел 28 Талви] *");
+}
+
+TEST(ProjectFile, ExportCommandRemembersTheImage) {
+    Fixture f;
+    f.ui.versions = {QString("2")};
+    ASSERT_TRUE(f.session->New(true));
+    const QString work = str(f.dir.dir()) + "/";
+    // No image chosen before, no folder remembered: the dialog starts in RomData.
+    RomChoiceStart start = RomDialogStart(*f.zelIni, *f.session->Project(), work,
+                                          f.session->Description().VersionName());
+    EXPECT_EQ(start.title, " Выберите код ПЗУ для версии Корвел 28 Талви, 2 языка");
+    EXPECT_EQ(start.folder, work + "RomData");
+    EXPECT_TRUE(start.selectedFile.isEmpty());
+
+    // An untitled project keeps the choice in memory only.
+    fs::create_directory(f.dir / "roms");
+    writeFile(f.dir / "roms/a.rom", "x");
+    RememberRomChoice(*f.zelIni, *f.session->Project(), false, f.path("roms/a.rom"));
+    EXPECT_EQ(f.zelIni->ReadString("Common", "LastROMPath", ""), f.path("roms"));
+    EXPECT_EQ(f.value("Project", "ROMFile"), f.path("roms/a.rom"));
+    start = RomDialogStart(*f.zelIni, *f.session->Project(), work, "v");
+    EXPECT_EQ(start.folder, f.path("roms"));
+    EXPECT_EQ(start.selectedFile, f.path("roms/a.rom"));
+
+    // A saved project also gets it in its file, without the rest of the unsaved changes.
+    f.ui.saveFiles = {f.path("p.zel")};
+    ASSERT_TRUE(f.session->SaveAs());
+    f.session->Project()->WriteString("Project", "Key", "unsaved");
+    writeFile(f.dir / "roms/b.rom", "x");
+    RememberRomChoice(*f.zelIni, *f.session->Project(), true, f.path("roms/b.rom"));
+    const TMyIniFile onDisk(f.path("p.zel"));
+    EXPECT_EQ(onDisk.ReadString("Project", "ROMFile", ""), f.path("roms/b.rom"));
+    EXPECT_EQ(onDisk.ReadString("Project", "Key", ""), "");
+
+    // A remembered image that is gone: the remembered folder, else RomData.
+    fs::remove(f.dir / "roms/b.rom");
+    EXPECT_EQ(RomDialogStart(*f.zelIni, *f.session->Project(), work, "v").folder, f.path("roms"));
+    fs::remove_all(f.dir / "roms");
+    EXPECT_EQ(RomDialogStart(*f.zelIni, *f.session->Project(), work, "v").folder, work + "RomData");
 }
