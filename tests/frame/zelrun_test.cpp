@@ -69,14 +69,15 @@ TEST_F(ZelBatch, ZelpackReportsEachMissingFile) {
     EXPECT_EQ(log(), kHeader + cp1251("Ошибка: файл не найден: folder.zel\r\n"));
 }
 
-TEST_F(ZelBatch, ZelpackWithBothFilesEndsWithTheMissingExport) {
+TEST_F(ZelBatch, ZelpackWithBothFilesRunsTheExport) {
     writeFile(here / "a.rom", std::string(256 * 1024, '\xff'));
     writeFile(here / "p.zel", "[Project]\r\n");
     const ZelResult result = run({"-zelpack", "a.rom", "p.zel"});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(log(),
-              kHeader + cp1251("Ошибка: экспорт проекта в ПЗУ недоступен в этой сборке\r\n"));
+    EXPECT_EQ(log(), kHeader + cp1251("- Проект \"p.zel\"\r\n  файл ПЗУ \"a.rom\"\r\n"
+                                      "- Успешно прочитано из файла ПЗУ... (262144 байт)\r\n"
+                                      "! Error5: Ошибка в файле ПЗУ a.rom\r\n"));
     EXPECT_EQ(readFile(here / "a.rom"), std::string(256 * 1024, '\xff'));
 }
 
