@@ -33,11 +33,7 @@ TExportWindow::TExportWindow(ExportRunner* runner, QWidget* parent)
     cancel_ = new QPushButton(QStringLiteral("Отмена"), this);
     cancel_->setGeometry(250, 195, 75, 25);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel_, &QPushButton::clicked, this, [this] {
-        if (runner_)
-            runner_->Cancel();
-        reject();
-    });
+    connect(cancel_, &QPushButton::clicked, this, &TExportWindow::reject);
     if (parent)
         move(parent->frameGeometry().center() - rect().center());
     if (runner) {
@@ -45,6 +41,12 @@ TExportWindow::TExportWindow(ExportRunner* runner, QWidget* parent)
         connect(runner, &ExportRunner::finished, this, &TExportWindow::runFinished);
         showLines(runner->Lines());
     }
+}
+
+void TExportWindow::reject() {
+    if (runner_)
+        runner_->Cancel();
+    QDialog::reject();
 }
 
 void TExportWindow::showLines(const QStringList& lines) {

@@ -24,6 +24,9 @@ public:
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
 
+    // "Отмена", Esc and the window's close box: the run is asked to stop.
+    void reject() override;
+
 private:
     void showLines(const QStringList& lines);
     void runFinished();
