@@ -26,7 +26,7 @@ std::string fileNameOf(const std::string& name) {
     std::replace_if(
         file.begin(), file.end(), [](char c) { return c == '/' || c == '\0'; }, '_');
     if (file.empty() || file == "." || file == "..")
-        file.insert(0, "_");
+        file = "_" + file;
     return file;
 }
 
