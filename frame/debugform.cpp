@@ -42,17 +42,6 @@ link::PingTrace pingTraceOf(Qt::CheckState state) {
     }
 }
 
-Qt::CheckState checkStateOf(link::PingTrace trace) {
-    switch (trace) {
-    case link::PingTrace::Shown:
-        return Qt::Checked;
-    case link::PingTrace::WhenData:
-        return Qt::PartiallyChecked;
-    default:
-        return Qt::Unchecked;
-    }
-}
-
 } // namespace
 
 TForm12::TForm12(link::LinkShared* link, QWidget* owner) : QWidget(owner, Qt::Window), link_(link) {
@@ -97,7 +86,10 @@ TForm12::TForm12(link::LinkShared* link, QWidget* owner) : QWidget(owner, Qt::Wi
     pause_ = new QCheckBox(QStringLiteral("Приостановить"));
     pings_ = new QCheckBox(QStringLiteral("Выводить пинги"));
     pings_->setTristate(true);
-    pings_->setCheckState(link_ ? checkStateOf(link_->pingTrace.load()) : Qt::Unchecked);
+    // Grey at first: idle polls are traced when they bring news.
+    pings_->setCheckState(Qt::PartiallyChecked);
+    if (link_)
+        link_->pingTrace = pingTraceOf(Qt::PartiallyChecked);
     connect(pings_, &QCheckBox::stateChanged, this, [this](int state) {
         if (link_)
             link_->pingTrace = pingTraceOf(static_cast<Qt::CheckState>(state));
