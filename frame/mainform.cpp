@@ -43,7 +43,7 @@ const QString kCommon = QStringLiteral("Common");
 const QString kWindows = QStringLiteral("Windows");
 
 // The designed bounds, used until zel.ini holds the window's own.
-constexpr int kDesignedLeft = 100, kDesignedTop = 80, kDesignedWidth = 820, kDesignedHeight = 600;
+constexpr int kDesignedLeft = 290, kDesignedTop = 60, kDesignedWidth = 860, kDesignedHeight = 620;
 
 QString notInThisBuild() {
     return QStringLiteral("Недоступно в этой сборке");

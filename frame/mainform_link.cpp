@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
@@ -269,11 +270,21 @@ void TMainForm::ShowDebugWindow(bool on) {
     });
     if (link::LinkShared* shared = Link())
         shared->traceWindowOpen = true;
-    // The debug window stands at the main window's left edge, which gives it room.
+    // The debug window stands left of the main window; where the screen has no room for it
+    // there, the main window gives it the room at its left edge.
     const QRect bounds = geometry();
-    debugRoom_ = std::clamp(bounds.width() - minimumWidth(), 0, TForm12::kWidth);
-    setGeometry(bounds.adjusted(debugRoom_, 0, 0, 0));
-    debugForm_->move(bounds.left(), bounds.top());
+    const QRect frame = frameGeometry();
+    const QScreen* display = screen();
+    const int spare = display ? frame.left() - display->availableGeometry().left() : 0;
+    if (spare >= TForm12::kWidth) {
+        debugRoom_ = 0;
+        debugForm_->move(frame.left() - TForm12::kWidth - (frame.width() - bounds.width()),
+                         bounds.top());
+    } else {
+        debugRoom_ = std::clamp(bounds.width() - minimumWidth(), 0, TForm12::kWidth);
+        setGeometry(bounds.adjusted(debugRoom_, 0, 0, 0));
+        debugForm_->move(bounds.left(), bounds.top());
+    }
     debugForm_->show();
     if (isVisible())
         activateWindow();

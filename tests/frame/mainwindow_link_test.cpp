@@ -305,6 +305,19 @@ TEST_F(LinkWindow, DebugWindowTracesAndShowsTheStatusFlags) {
     EXPECT_EQ(form->geometry(), QRect(20, 40, 770, 500));
 }
 
+TEST_F(LinkWindow, DebugWindowStandsLeftOfTheMainWindowWhereThereIsRoom) {
+    makeForm();
+    form->setGeometry(280, 40, 500, 500);
+    form->ShowDebugWindow(true);
+    ASSERT_NE(form->DebugForm(), nullptr);
+    EXPECT_EQ(form->geometry(), QRect(280, 40, 500, 500));
+    EXPECT_LT(form->DebugForm()->geometry().right(), form->geometry().left());
+    form->ShowDebugWindow(false);
+    EXPECT_EQ(form->DebugForm(), nullptr);
+    EXPECT_FALSE(shared().traceWindowOpen.load());
+    EXPECT_EQ(form->geometry(), QRect(280, 40, 500, 500));
+}
+
 TEST_F(LinkWindow, TraceListEmptiesWhenFull) {
     makeForm();
     form->ShowDebugWindow(true);
