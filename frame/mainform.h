@@ -141,6 +141,8 @@ signals:
     void toolToggled(const QString& name, bool open);
     // The phone reported an alarm (event 59) for the alarm module.
     void alarmReceived(const QByteArray& buffer);
+    // The window hides in the tray: the archive's selection marks are to be cleared.
+    void archiveSelectionClearRequested();
     // The new-call marks of the archive are to be cleared.
     void newCallMarksClearRequested();
     // The archive's answering-machine message list is to be emptied.

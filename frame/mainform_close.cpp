@@ -23,6 +23,8 @@ const QString kCommon = QStringLiteral("Common");
 void TMainForm::hideToTray() {
     if (state_.testConnectMode)
         return;
+    if (state_.toolMode && isVisible() && !isMinimized())
+        emit archiveSelectionClearRequested();
     state_.startHidden = true;
     if (TTrayControl::Available()) {
         tray_->Show();

@@ -111,18 +111,23 @@ void TMainForm::setToolShown(int toolIndex, bool checked, TMyTabControl* next) {
         return;
     leaveTab(activeTool_);
     TMyTabControl* tool = Tool(toolIndex);
-    if (checked) {
-        if (!tool)
-            tool = createTool(toolIndex);
-        if (tool)
-            tool->SetVisible(true);
-        else if (QAction* command = ToolCommand(toolIndex))
-            command->setChecked(false);
-    } else if (tool) {
-        tool->SetVisible(false);
-        if (destroyedWhenUnchecked(toolIndex, tool->Changed())) {
-            destroyTool(toolIndex);
-            tool = nullptr;
+    {
+        // The tab control picks a current tab of its own on the way; the one made current
+        // below is the one entered.
+        const QSignalBlocker quiet(pages_);
+        if (checked) {
+            if (!tool)
+                tool = createTool(toolIndex);
+            if (tool)
+                tool->SetVisible(true);
+            else if (QAction* command = ToolCommand(toolIndex))
+                command->setChecked(false);
+        } else if (tool) {
+            tool->SetVisible(false);
+            if (destroyedWhenUnchecked(toolIndex, tool->Changed())) {
+                destroyTool(toolIndex);
+                tool = nullptr;
+            }
         }
     }
     const bool open = checked && tool;
