@@ -1,14 +1,9 @@
 #include "frame/zelstart.h"
 
-#include "frame/mainform.h"
-#include "frame/settings.h"
 #include "frame/singleinstance.h"
-#include "frame/startup.h"
 #include "frame/workdir.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -66,52 +61,16 @@ int notInThisBuild(const QString& option) {
     return 1;
 }
 
-int normalRun(const QString& workDir, const QStringList& arguments, InstanceServer& channel) {
+int normalRun(const QString& workDir, const QStringList& arguments, InstanceServer& channel,
+              const ZelHooks& hooks) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
         printLine(QStringLiteral("zel: нет экрана для окон (не заданы DISPLAY, WAYLAND_DISPLAY "
                                  "и QT_QPA_PLATFORM)"));
         return 1;
     }
-    // A project named relative to the folder zel was started from, before that changes.
-    QString first = arguments.value(0);
-    if (isExistingProjectFile(first))
-        first = QFileInfo(first).absoluteFilePath();
-    // The local channel already makes this instance the only one: no application mutex.
-    QDir::setCurrent(workDir);
-    TMyIniFile ini(workDir + QStringLiteral("zel.ini"));
-    StartState state;
-    state.workDir = workDir;
-    readStartSettings(ini, state);
-    // The phone panel and the connection-test window are not part of this build: their modes
-    // run with the tool window until they are.
-    if (state.testConnectMode)
-        printLine(QStringLiteral("zel: режим проверки связи недоступен в этой сборке"));
-    state.toolMode = true;
-    state.testConnectMode = false;
-
-    const QStringList countryList =
-        TMyMemIniFile(workDir + QStringLiteral("codes.voc")).ReadSection("CountryCodes");
-    TMainForm mainForm(state);
-    if (showMainWindowAtCreation(state))
-        mainForm.show();
-    channel.setReceiver(&mainForm);
-
-    readRunSettings(ini, listedSerialPorts(), state);
-    // The database tables open here, and the link thread starts on state.comPort, once their
-    // modules are part of the build; until then the application runs without a link.
-    state.home = readHomeArea(ini, state, countryList);
-
-    state.startHidden = startsHidden(state.minimizeToTrayAtStartup, first);
-    if (state.startHidden) {
-        mainForm.hideToTray();
-    } else {
-        const bool project = isExistingProjectFile(first);
-        if (project)
-            state.toolMode = true;
-        mainForm.runStartupOpening(project ? first : QString());
-    }
-    QApplication::exec();
-    return 0;
+    NormalRun run(workDir, arguments, hooks.window, hooks.openDataModule);
+    run.Start(&channel);
+    return run.Exec();
 }
 
 } // namespace
@@ -173,7 +132,7 @@ int zelMain(int argc, char** argv, const ZelHooks& hooks) {
     case StartKind::Normal:
         break;
     }
-    return normalRun(workDir, arguments, *claim.server);
+    return normalRun(workDir, arguments, *claim.server, hooks);
 }
 
 } // namespace telmira

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "frame/batchlog.h"
+#include "frame/mainwindowservices.h"
+#include "frame/normalrun.h"
 
 // The start of zel: single instance, work directory, switches, then the batch run or the
 // normal run with the main window.
@@ -11,6 +13,10 @@ namespace telmira {
 struct ZelHooks {
     // The -zelpack export of a project into a ROM image.
     RomExportFn romExport;
+    // The main window's tools, number services and module installers.
+    MainWindowServices window;
+    // The database module of the normal run.
+    DataModuleFactory openDataModule;
 };
 
 // The whole life of the zel process. Returns the process exit code.

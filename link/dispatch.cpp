@@ -9,7 +9,6 @@ namespace {
 constexpr int kFlagsWhileAnsweringMachineBusy = 32792; // FL_BUSY, FL_AUTO, FL_AUTO_RECORD
 } // namespace
 
-ReplyAddressee::~ReplyAddressee() = default;
 DispatchHost::~DispatchHost() = default;
 NumberBroadcaster::~NumberBroadcaster() = default;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frame/replyaddressee.h"
 #include "link/linkshared.h"
 #include "link/protocol.h"
 
@@ -29,12 +30,9 @@ enum AddresseeName : std::uint8_t {
     kNameAutoSettingsTool = 10,
 };
 
-// An addressee of reply buffers: each tool tab, the phone panel and the archive reply handler.
-class ReplyAddressee {
-public:
-    virtual ~ReplyAddressee();
-    virtual void CommandReply(const QByteArray& buffer) = 0;
-};
+// An addressee of reply buffers: each tool tab, the phone panel and the archive reply handler
+// (declared in the frame, whose tool tabs implement it).
+using telmira::ReplyAddressee;
 
 // A number event after the dispatch took it (event 61 always, event 60 unless it repeats).
 struct NumberEvent {

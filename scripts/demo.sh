@@ -3,6 +3,15 @@
 # a demo firmware image (zel -zelpack), then the report it wrote.
 set -euo pipefail
 work=$(cd "$1" && pwd)
+
+# --- window demo (main window on the simulated phone) ---------------------------------------
+# With a display the demo shows zel connected to the phone simulator; without one it runs the
+# batch demo below.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec "$(dirname "$0")/demo-window.sh" "$work"
+fi
+echo "== No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the batch demo instead"
+# --- end of the window demo ---------------------------------------------------------------
 run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT
 cd "$run"

@@ -1,9 +1,11 @@
 // The main window's side of the single-instance channel: event 1026 brings the application
 // forward, asks for an existing project to be opened and finishes a hidden start.
 #include "frame/mainform.h"
+#include "frame/settings.h"
 #include "frame/singleinstance.h"
 #include "frame/startup.h"
 #include "tests/common/testpaths.h"
+#include "tests/frame/windowfixture.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +23,7 @@ using telmira::test::writeFile;
 namespace {
 
 bool ensureApplication() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QApplication(argc, argv);
+    telmira::test::ensureWidgetApplication();
     return true;
 }
 
@@ -45,7 +43,8 @@ protected:
     TempDir dir;
     QString project;
     StartState state;
-    TMainForm form{state};
+    TMyIniFile ini{QString::fromStdString((dir / "zel.ini").string())};
+    TMainForm form{state, ini};
     QSignalSpy opened{&form, &TMainForm::projectOpenRequested};
 };
 

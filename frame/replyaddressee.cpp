@@ -1,0 +1,7 @@
+#include "frame/replyaddressee.h"
+
+namespace telmira {
+
+ReplyAddressee::~ReplyAddressee() = default;
+
+} // namespace telmira

@@ -1,0 +1,238 @@
+// Rules of the main window that need no display: the tool table, the recent-projects list,
+// closing and the tray, the debug window's send rows and trace, the number display, and the
+// settings dialog's city choice.
+#include "base/cp1251.h"
+#include "frame/debugtrace.h"
+#include "frame/numberdisplay.h"
+#include "frame/originchoices.h"
+#include "frame/recentprojects.h"
+#include "frame/settings.h"
+#include "frame/tooltable.h"
+#include "frame/windowrules.h"
+#include "tests/common/testpaths.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+using namespace telmira;
+using telmira::test::TempDir;
+using telmira::test::writeFile;
+
+namespace {
+
+TEST(ToolTable, EightToolsWithTheirNamesPicturesAndReplyNames) {
+    ASSERT_EQ(toolTable().size(), 8u);
+    for (int i = 1; i <= kToolCount; ++i) {
+        const ToolInfo* tool = toolByIndex(i);
+        ASSERT_NE(tool, nullptr);
+        EXPECT_EQ(tool->index, i);
+        EXPECT_LE(strlen(tool->name), 35u);
+        EXPECT_EQ(toolByName(QString::fromLatin1(tool->name).toLower()), tool);
+    }
+    EXPECT_EQ(toolByIndex(0), nullptr);
+    EXPECT_EQ(toolByIndex(9), nullptr);
+    EXPECT_EQ(toolByName("Phone"), nullptr);
+    EXPECT_EQ(toolByIndex(kToolAutoSetup)->menuCommand, nullptr);
+    EXPECT_STREQ(toolByIndex(kToolVarList)->menuCommand, "Предустановленные переменные");
+    EXPECT_EQ(toolByReplyName(0)->index, kToolMatrix);
+    EXPECT_EQ(toolByReplyName(1)->index, kToolNoteBook);
+    EXPECT_EQ(toolByReplyName(2)->index, kToolVarList);
+    EXPECT_EQ(toolByReplyName(3)->index, kToolPhoneSetup);
+    EXPECT_EQ(toolByReplyName(10)->index, kToolAutoSetup);
+    for (int name : {4, 5, 6, 8, 9, -1})
+        EXPECT_EQ(toolByReplyName(name), nullptr) << name;
+    EXPECT_EQ(tabImage(kToolMatrix, false, true, false), 4);
+    EXPECT_EQ(tabImage(kToolVocEditor, false, false, false), 10);
+    EXPECT_EQ(tabImage(kToolMatrix, true, false, true), 2);
+    EXPECT_EQ(tabImage(kToolMatrix, true, true, true), 3);
+}
+
+TEST(ToolTable, UncheckedToolsGoUnlessTheyHoldEditorChanges) {
+    for (int tool : {kToolMelodyList, kToolPhoneSetup, kToolNoteBook, kToolArchives}) {
+        EXPECT_TRUE(destroyedWhenUnchecked(tool, false));
+        EXPECT_TRUE(destroyedWhenUnchecked(tool, true));
+    }
+    for (int tool : {kToolMatrix, kToolVarList, kToolVocEditor}) {
+        EXPECT_TRUE(destroyedWhenUnchecked(tool, false));
+        EXPECT_FALSE(destroyedWhenUnchecked(tool, true));
+    }
+}
+
+TEST(ToolTable, TabAfterClosingOne) {
+    EXPECT_EQ(tabPositionAfterClose(2, 3), 1); // the last: the previous one
+    EXPECT_EQ(tabPositionAfterClose(0, 3), 0); // the one that moves up
+    EXPECT_EQ(tabPositionAfterClose(1, 3), 1);
+    EXPECT_EQ(tabPositionAfterClose(0, 1), -1);
+}
+
+TEST(RecentProjects, PathComesFirstOnceAndVanishedFilesGo) {
+    TempDir dir;
+    TMyIniFile ini(QString::fromStdString((dir / "zel.ini").string()));
+    QSet<QString> files{"/p/a.zel", "/p/b.zel", "/p/c.zel"};
+    const auto exists = [&](const QString& path) { return files.contains(path); };
+    recordRecentProject(ini, "/p/a.zel", exists);
+    recordRecentProject(ini, "/p/b.zel", exists);
+    recordRecentProject(ini, "/p/c.zel", exists);
+    EXPECT_EQ(recordRecentProject(ini, "/p/b.zel", exists),
+              (QStringList{"/p/b.zel", "/p/c.zel", "/p/a.zel"}));
+    files.remove("/p/c.zel");
+    recordRecentProject(ini, "/p/a.zel", exists);
+    EXPECT_EQ(ini.ReadSection("Recent"), (QStringList{"0=/p/a.zel", "1=/p/b.zel"}));
+    EXPECT_EQ(recentMenuEntries(ini).mid(0, 3), (QStringList{"/p/a.zel", "/p/b.zel", ""}));
+}
+
+TEST(RecentProjects, OnlyTenOldEntriesAreKept) {
+    TempDir dir;
+    TMyIniFile ini(QString::fromStdString((dir / "zel.ini").string()));
+    for (int i = 0; i < 12; ++i)
+        ini.WriteString("Recent", QString::number(i), QString("/p/%1.zel").arg(i));
+    const auto exists = [](const QString&) { return true; };
+    const QStringList kept = recordRecentProject(ini, "/p/new.zel", exists);
+    ASSERT_EQ(kept.size(), 11);
+    EXPECT_EQ(kept.first(), "/p/new.zel");
+    EXPECT_EQ(kept.last(), "/p/9.zel");
+    EXPECT_EQ(recentMenuEntries(ini).size(), 10);
+}
+
+TEST(WindowRules, ClosingDecision) {
+    struct Case {
+        bool toTray, testConnect, ctrl, alt;
+        CloseAction action;
+    };
+    const Case cases[] = {
+        {true, false, false, false, CloseAction::HideToTray},
+        {true, false, false, true, CloseAction::HideToTrayWithoutPopups},
+        {true, false, true, false, CloseAction::Close},
+        {true, false, true, true, CloseAction::Close},
+        {false, false, false, true, CloseAction::Close},
+        {true, true, false, false, CloseAction::Close},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(closeActionFor(c.toTray, c.testConnect, c.ctrl, c.alt), c.action)
+            << c.toTray << c.testConnect << c.ctrl << c.alt;
+}
+
+TEST(WindowRules, TrayFramesTipsAndClicks) {
+    EXPECT_EQ(trayFrame(true, 0), 0);
+    EXPECT_EQ(trayFrame(true, 3), 3);
+    EXPECT_EQ(trayFrame(false, 2), 6);
+    EXPECT_EQ(trayTip(false, true), "Telmira\rСвязь установлена");
+    EXPECT_EQ(trayTip(false, false), "Telmira\rСвязь отсутствует");
+    EXPECT_EQ(trayTip(true, false), "Telmira\rВ архиве есть новые звонки\rСвязь отсутствует");
+    EXPECT_LE(trayTip(true, true).size(), 63);
+    EXPECT_TRUE(trayClickRestores(TrayClick::Single, true));
+    EXPECT_FALSE(trayClickRestores(TrayClick::Double, true));
+    EXPECT_FALSE(trayClickRestores(TrayClick::Single, false));
+    EXPECT_TRUE(trayClickRestores(TrayClick::Double, false));
+    EXPECT_EQ(shortHint("Связь с телефоном отсутствует|"), "Связь с телефоном отсутствует");
+    EXPECT_EQ(shortHint("a|b"), "a");
+    EXPECT_EQ(shortHint("plain"), "plain");
+}
+
+TEST(WindowRules, FitToScreen) {
+    const QRect screen(0, 0, 1024, 768);
+    EXPECT_EQ(fitToScreen(QRect(10, 10, 500, 400), screen), QRect(10, 10, 500, 400));
+    EXPECT_EQ(fitToScreen(QRect(-50, -20, 500, 400), screen), QRect(0, 0, 500, 400));
+    EXPECT_EQ(fitToScreen(QRect(800, 600, 500, 400), screen), QRect(524, 368, 500, 400));
+    EXPECT_EQ(fitToScreen(QRect(100, 100, 2000, 1000), screen), QRect(0, 0, 1024, 768));
+    const QRect second(1024, 0, 800, 600);
+    EXPECT_EQ(fitToScreen(QRect(900, 50, 500, 400), second), QRect(1024, 50, 500, 400));
+}
+
+TEST(DebugTrace, SendRowsReadTheCommandAndTheParameterBytes) {
+    EXPECT_EQ(sendRowCommand("17"), 17);
+    EXPECT_EQ(sendRowCommand(" 8 "), 8);
+    EXPECT_EQ(sendRowCommand("x"), 0);
+    EXPECT_EQ(sendRowCommand(""), 0);
+    struct Case {
+        const char* field;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"1 2", QByteArray("\x01\x02", 2)},
+        {"5", QByteArray("\x05", 1)},
+        {"-1", QByteArray()},
+        {"abc", QByteArray()},
+        {"300", QByteArray("\x2C", 1)},
+        {"  7   -1 x 255 -2 ", QByteArray("\x07\xFF\xFE", 3)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sendRowParameters(c.field), c.bytes) << c.field;
+}
+
+TEST(DebugTrace, KindsAndTheConnectionTestProgress) {
+    EXPECT_EQ(traceKind(QString(QChar(1))), TraceKind::Status0Changed);
+    EXPECT_EQ(traceKind(QString(QChar(2))), TraceKind::Status1Changed);
+    EXPECT_EQ(traceKind("TX: 3F"), TraceKind::Line);
+    EXPECT_EQ(traceKind(""), TraceKind::Line);
+    QString lines = progressLinesAfter("old", "Соединяемся с портом: ttyUSB0");
+    EXPECT_EQ(lines, "Соединяемся с портом: ttyUSB0");
+    lines = progressLinesAfter(lines, "Получен Handle: 12");
+    EXPECT_EQ(lines, "Соединяемся с портом: ttyUSB0\r\nПолучен Handle: 12");
+    EXPECT_EQ(progressLinesAfter(lines, "RX: 00"), lines);
+    EXPECT_FALSE(traceListEmptiedBefore(4999));
+    EXPECT_TRUE(traceListEmptiedBefore(5000));
+}
+
+TEST(NumberDisplay, MaskCityAndExtension) {
+    const MaskFormatter mask = [](const QString& m, const QString& digits) {
+        return "[" + m + "]" + digits;
+    };
+    struct Case {
+        link::NumberParts parts;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {{"", "", "123", ""}, "[0000]123"},
+        {{"", "", "1234", ""}, "[0000-000-00-00]1234"},
+        {{"8", "", "12", ""}, "[0000-000-00-00]12"},
+        {{"8", "495", "1234567", ""}, "(495) [0000-000-00-00]1234567"},
+        {{"", "", "1234567", "12"}, "[0000-000-00-00]1234567*12"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(eventNumberText(c.parts, mask), QString::fromUtf8(c.shown));
+    EXPECT_EQ(eventNumberText({"", "", "4951234567", ""}, nullptr), "4951234567");
+
+    const LastNumberDisplay incoming = lastNumberDisplay("(495) 123-45-67", false);
+    EXPECT_EQ(incoming.label, "Последний номер: (495) 123-45-67");
+    EXPECT_EQ(incoming.hint, "Набрать последний номер (495) 123-45-67 в линию через связь|");
+    EXPECT_EQ(incoming.tag, 1);
+    const LastNumberDisplay unknown = lastNumberDisplay("", true);
+    EXPECT_EQ(unknown.label, "Последний номер: [-------]");
+    EXPECT_EQ(unknown.hint, "Номер не определен|");
+    EXPECT_EQ(unknown.tag, 2);
+}
+
+TEST(OriginChoices, ListsFromCodesVocAndTheReplaceRule) {
+    TempDir dir;
+    writeFile(dir / "codes.voc",
+              utf8ToCp1251("[CountryCodes]\r\n"
+                           "a=Code=7; RusName=Россия; Length=10; LongDistance=8;\r\n"
+                           "b=Code=1; RusName=США; Length=10;\r\n"
+                           "[Country7]\r\n"
+                           "1=Name=Москва; Code=495; LocalCodes=495,499;\r\n"
+                           "1=Name=Москва; Code=095; Replace=495;\r\n"
+                           "2=Name=Город; Code=12; Replace=345;\r\n"));
+    const VocFileOrigins origins(QString::fromStdString((dir / "codes.voc").string()));
+    EXPECT_EQ(origins.CountryChoices(), (QStringList{"Россия (7)", "США (1)"}));
+    const QStringList cities = origins.CityChoices(" 7 ");
+    EXPECT_EQ(cities, (QStringList{"Москва (495)", "Москва (095)", "Город (12)"}));
+    EXPECT_TRUE(origins.CityChoices("1").isEmpty());
+    EXPECT_EQ(origins.CountryField("РОССИЯ", "LongDistance"), "8");
+
+    const CityChoice renumbered = chooseCity(origins, "7", "Москва (095)", cities);
+    EXPECT_TRUE(renumbered.applies);
+    EXPECT_EQ(renumbered.text, "Москва (495)");
+    EXPECT_EQ(renumbered.listIndex, 0);
+    EXPECT_EQ(renumbered.localCodes, "495,499");
+    const CityChoice otherLength = chooseCity(origins, "7", "Город (12)", cities);
+    EXPECT_EQ(otherLength.text, "Город (12)");
+    EXPECT_EQ(otherLength.listIndex, 2);
+    EXPECT_FALSE(chooseCity(origins, "1", "Нью-Йорк (212)", {}).applies);
+
+    const VocFileOrigins missing(QString::fromStdString((dir / "none.voc").string()));
+    EXPECT_TRUE(missing.CountryList().isEmpty());
+}
+
+} // namespace

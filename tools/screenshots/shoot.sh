@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Screenshots of zel's windows: starts the window demo (zel on the phone simulator, a call
+# ringing after five seconds) on a virtual X display and saves PNGs of the main window, the
+# debug window and the settings dialog.
+#   tools/screenshots/shoot.sh [BUILD_DIR [OUT_DIR]]
+# BUILD_DIR defaults to build (the tree must be built), OUT_DIR to BUILD_DIR/screenshots. Needs
+# the Debian packages xvfb, imagemagick and x11-utils. The pictures never go into the
+# repository.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+out=${2:-$build/screenshots}
+for tool in Xvfb import xwininfo; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "shoot: $tool is missing (apt-get install xvfb imagemagick x11-utils)" >&2
+        exit 1
+    fi
+done
+shot=$build/tools/screenshots/settingsshot
+[ -x "$shot" ] || { echo "shoot: $shot is missing; build the tree first" >&2; exit 1; }
+mkdir -p "$out"
+
+display=
+for n in $(seq 90 110); do
+    if [ ! -e "/tmp/.X$n-lock" ]; then
+        display=:$n
+        break
+    fi
+done
+[ -n "$display" ] || { echo "shoot: no free X display number" >&2; exit 1; }
+
+tmp=$(mktemp -d)
+xvfb_pid=
+demo_pid=
+cleanup() {
+    [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null && wait "$demo_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 50); do
+    xwininfo -root >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+# The window id of the top-level window with this title (empty when there is none).
+window_id() {
+    xwininfo -root -tree | awk -v name="\"$1\"" 'index($0, name) { print $1; exit }'
+}
+wait_for_window() {
+    for _ in $(seq 150); do
+        [ -n "$(window_id "$1")" ] && return 0
+        sleep 0.2
+    done
+    echo "shoot: no window \"$1\" appeared" >&2
+    return 1
+}
+
+"$root/scripts/demo-window.sh" "$build/work" "$tmp/demo-work" </dev/null >"$tmp/demo.log" 2>&1 &
+demo_pid=$!
+wait_for_window "Отладчик"
+sleep 9 # the call rings five seconds after the start
+import -window "$(window_id Telmira)" "$out/main-window.png"
+import -window "$(window_id Отладчик)" "$out/debug-window.png"
+import -window root "$out/screen.png"
+
+pages=("link" "windows" "origin")
+for page in 0 1 2; do
+    "$shot" "$tmp/demo-work" "$page" 20 &
+    shot_pid=$!
+    wait_for_window "Настройки программы"
+    sleep 1
+    import -window "$(window_id "Настройки программы")" "$out/settings-${pages[$page]}.png"
+    kill "$shot_pid" 2>/dev/null || true
+    wait "$shot_pid" 2>/dev/null || true
+done
+echo "Screenshots in $out:"
+ls -1 "$out"
