@@ -68,11 +68,6 @@ bool FitsLength(qsizetype digits, int length, int length1) {
     return false;
 }
 
-NameAndCode SplitChoice(const QString& choice) {
-    return {ExtractBetween(choice, QString(), QString(), QStringLiteral("(")).trimmed(),
-            ExtractBetween(choice, QStringLiteral("("), QString(), QStringLiteral(")")).trimmed()};
-}
-
 TCodeDirectory::TCodeDirectory(const QString& fileName)
     : TCodeDirectory(std::make_unique<TMyMemIniFile>(fileName)) {}
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frame/settings.h"
+#include "frame/startup.h"
 
 #include <QHash>
 #include <QString>
@@ -55,12 +56,9 @@ using TextWidth = std::function<int(const QString&)>;
 // pair fits no length.
 bool FitsLength(qsizetype digits, int length, int length1);
 
-// "Россия (7)" -> name "Россия", code "7" (both trimmed).
-struct NameAndCode {
-    QString name;
-    QString code;
-};
-NameAndCode SplitChoice(const QString& choice);
+// "Россия (7)" -> name "Россия", code "7": splitNameAndCode of the start settings.
+using telmira::NameAndCode;
+using telmira::splitNameAndCode;
 
 class TCodeDirectory {
 public:

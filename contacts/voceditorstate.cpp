@@ -95,7 +95,7 @@ QString VocEditorState::InitialChoice() const {
 void VocEditorState::SelectCountry(const QString& choice) {
     if (sectionChanged_)
         SaveSection();
-    const NameAndCode parts = SplitChoice(choice);
+    const NameAndCode parts = splitNameAndCode(choice);
     code_ = parts.code;
     name_ = parts.name;
     const std::optional<CountryRow> row = directory_.CountryByName(name_);

@@ -1,19 +1,6 @@
-// zel: wires the subsystem libraries together and hands over to the start sequence.
-#include "frame/workdir.h"
-#include "frame/zelstart.h"
-#include "project/exportdriver.h"
-
-#include <QCoreApplication>
+// zel: hands the modules of this build to the start sequence.
+#include "app/modules.h"
 
 int main(int argc, char** argv) {
-    telmira::ZelHooks hooks;
-    // zel -zelpack: the batch export of a project into a ROM image.
-    hooks.romExport = [](const QString& romFile, const QString& projectFile) {
-        const QString workDir = telmira::findWorkDirectory(QCoreApplication::applicationDirPath(),
-                                                           telmira::storedWorkDirSetting());
-        const telmira::BatchExportResult result =
-            telmira::RunBatchExport(workDir, romFile, projectFile);
-        return telmira::ExportReport{result.lines, result.error};
-    };
-    return telmira::zelMain(argc, argv, hooks);
+    return telmira::zelMain(argc, argv, telmira::app::ZelHooksOfThisBuild());
 }

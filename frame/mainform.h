@@ -97,6 +97,9 @@ public:
     // --- recent projects ---
     void AddRecentProject(const QString& path);
     QList<QAction*> RecentCommands() const;
+    // Rereads the Recent section into the File menu (after the project module recorded a path,
+    // or when a module starts or stops taking the commands).
+    void refreshRecentMenu();
 
     // --- debug and connection test ---
     // Opens a fresh debug window (on) or closes it (off); the link traces while it exists.
@@ -125,6 +128,8 @@ public:
     // Asked in order at the start of the close sequence (the project's save prompt); one that
     // answers false cancels the close.
     void AddCloseQuery(std::function<bool()> query);
+    // The error dialog " Ошибка" (not modal: the window goes on working behind it).
+    void ShowError(const QString& text);
     QAction* PopupCommand() const { return popupCommand_; }
     QAction* ModeSwitchCommand() const { return modeSwitchCommand_; }
 
@@ -185,7 +190,6 @@ private:
     void buildToolbar();
     void restoreBounds();
     QRect boundsToWrite() const;
-    void refreshRecentMenu();
     void secondInstanceArrived(const QByteArray& message);
     void bringToFront();
     void recordCommandLineProject(const QString& project);
@@ -204,7 +208,6 @@ private:
     void pollTick();
     void linkStateChanged();
     void processDebugMessage(const QString& text);
-    void showError(const QString& text);
     void setCursorShape(int cursor);
     void dialLastNumber();
     void showConnectionHint();

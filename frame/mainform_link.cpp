@@ -63,7 +63,7 @@ bool TMainForm::handleLinkEvent(QEvent* event) {
         linkStateChanged();
         return true;
     case link::kErrorEvent:
-        showError(static_cast<link::TextEvent*>(event)->text());
+        ShowError(static_cast<link::TextEvent*>(event)->text());
         return true;
     case link::kCursorEvent:
         setCursorShape(static_cast<link::CursorEvent*>(event)->cursor());
@@ -134,8 +134,8 @@ void TMainForm::processDebugMessage(const QString& text) {
         debugForm_->Trace(text);
 }
 
-// Event 1113: the link gave up on a command.
-void TMainForm::showError(const QString& text) {
+// Event 1113 (the link gave up on a command) and other errors of the normal run.
+void TMainForm::ShowError(const QString& text) {
     auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral(" Ошибка"),
                                 QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                                 QMessageBox::NoButton, this);

@@ -69,8 +69,10 @@ void NormalRun::Start(InstanceServer* channel) {
     if (openDataModule_) {
         QString error;
         dataModule_ = openDataModule_(state_, &error);
-        if (!dataModule_ && !error.isEmpty())
+        if (!error.isEmpty()) {
             std::fprintf(stderr, "zel: %s\n", error.toLocal8Bit().constData());
+            form.ShowError(error);
+        }
     }
 
     const bool testConnect = state_.testConnectMode;

@@ -54,10 +54,6 @@ void selectOrType(QComboBox* box, const QString& text) {
         box->setEditText(text);
 }
 
-QString choiceText(const QString& name, const QString& code) {
-    return name + QStringLiteral(" (") + code + QStringLiteral(")");
-}
-
 } // namespace
 
 TSettingsDialog::TSettingsDialog(SettingsFile& ini, StartState& state, link::TCommThread* link,
@@ -177,9 +173,9 @@ void TSettingsDialog::fill() {
     international_->setText(home.international);
     localCodes_->setText(home.localCodes);
     country_->addItems(origins_.CountryChoices());
-    selectOrType(country_, choiceText(home.countryName, home.countryCode));
+    selectOrType(country_, placeChoiceText(home.countryName, home.countryCode));
     city_->addItems(origins_.CityChoices(home.countryCode));
-    selectOrType(city_, choiceText(home.cityName, home.cityCode));
+    selectOrType(city_, placeChoiceText(home.cityName, home.cityCode));
 }
 
 void TSettingsDialog::countryChosen(const QString& text) {

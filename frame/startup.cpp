@@ -24,12 +24,6 @@ bool isCharacterDevice(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
-int lengthOf(const QStringList& countryList, const QString& countryName, const QString& field) {
-    const QString text = LookupField(countryList, QStringLiteral("RusName"), countryName,
-                                     QStringLiteral("0"), field);
-    return parseInteger(text).value_or(0);
-}
-
 } // namespace
 
 QString autoPortSetting() {
@@ -83,6 +77,20 @@ QStringList listedSerialPorts() {
     return names;
 }
 
+QString placeChoiceText(const QString& name, const QString& code) {
+    return name + QStringLiteral(" (") + code + QLatin1Char(')');
+}
+
+void lookupNationalLength(HomeArea& home, const QStringList& countryList) {
+    const auto field = [&](const QString& name) {
+        return parseInteger(LookupField(countryList, QStringLiteral("RusName"), home.countryName,
+                                        QStringLiteral("0"), name))
+            .value_or(0);
+    };
+    home.length = field(QStringLiteral("Length"));
+    home.length1 = field(QStringLiteral("Length1"));
+}
+
 NameAndCode splitNameAndCode(const QString& text) {
     return {ExtractBetween(text, QString(), QString(), QStringLiteral("(")).trimmed(),
             ExtractBetween(text, QStringLiteral("("), QString(), QStringLiteral(")")).trimmed()};
@@ -93,8 +101,6 @@ HomeArea homeAreaFrom(const QString& countryOrigin, const QString& cityOrigin,
                       const QString& localCodes, const QStringList& countryList) {
     HomeArea home;
     if (isBlank(countryOrigin)) {
-        home.countryName = QStringLiteral("Россия");
-        home.countryCode = QStringLiteral("7");
         const QString code = QStringLiteral("Code");
         home.localCodes = LookupField(countryList, code, "7", QString(), "LocalCodes");
         home.longDistance = LookupField(countryList, code, "7", QString(), "LongDistance");
@@ -107,16 +113,12 @@ HomeArea homeAreaFrom(const QString& countryOrigin, const QString& cityOrigin,
         home.international = international;
         home.localCodes = localCodes;
     }
-    if (isBlank(cityOrigin)) {
-        home.cityName = QStringLiteral("Москва");
-        home.cityCode = QStringLiteral("495");
-    } else {
+    if (!isBlank(cityOrigin)) {
         const NameAndCode city = splitNameAndCode(cityOrigin);
         home.cityName = city.name;
         home.cityCode = city.code;
     }
-    home.length = lengthOf(countryList, home.countryName, QStringLiteral("Length"));
-    home.length1 = lengthOf(countryList, home.countryName, QStringLiteral("Length1"));
+    lookupNationalLength(home, countryList);
     return home;
 }
 

@@ -13,11 +13,12 @@ class SettingsFile;
 QString autoPortSetting();
 
 // Home country and city with the dialling prefixes and the national number lengths.
+// Without settings the home is Moscow, Russia.
 struct HomeArea {
-    QString countryName;
-    QString countryCode;
-    QString cityName;
-    QString cityCode;
+    QString countryName = QStringLiteral("Россия");
+    QString countryCode = QStringLiteral("7");
+    QString cityName = QStringLiteral("Москва");
+    QString cityCode = QStringLiteral("495");
     QString longDistance;  // long-distance prefix, such as "8"
     QString international; // international prefix, such as "810"
     QString localCodes;    // codes dialled as local, comma-separated
@@ -83,6 +84,8 @@ struct NameAndCode {
     QString code;
 };
 NameAndCode splitNameAndCode(const QString& text);
+// The other way round: "Россия (7)" from the name and the code.
+QString placeChoiceText(const QString& name, const QString& code);
 
 // Home country, city, prefixes and national lengths. With no country setting the home is
 // Россия (7) and the prefixes come from the country-list row with Code 7; otherwise they are the
@@ -91,6 +94,10 @@ NameAndCode splitNameAndCode(const QString& text);
 HomeArea homeAreaFrom(const QString& countryOrigin, const QString& cityOrigin,
                       const QString& longDistance, const QString& international,
                       const QString& localCodes, const QStringList& countryList);
+
+// The national number lengths of `home` from the country row whose RusName is its country name
+// (0 where the row or the field is missing or no number).
+void lookupNationalLength(HomeArea& home, const QStringList& countryList);
 
 // homeAreaFrom with the Common settings of zel.ini.
 HomeArea readHomeArea(const SettingsFile& ini, const StartState& state,

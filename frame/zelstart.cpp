@@ -68,7 +68,10 @@ int normalRun(const QString& workDir, const QStringList& arguments, InstanceServ
                                  "и QT_QPA_PLATFORM)"));
         return 1;
     }
-    NormalRun run(workDir, arguments, hooks.window, hooks.openDataModule);
+    MainWindowServices window = hooks.window;
+    if (hooks.prepareWindow)
+        hooks.prepareWindow(workDir, window);
+    NormalRun run(workDir, arguments, std::move(window), hooks.openDataModule);
     run.Start(&channel);
     return run.Exec();
 }

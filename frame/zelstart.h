@@ -17,6 +17,10 @@ struct ZelHooks {
     MainWindowServices window;
     // The database module of the normal run.
     DataModuleFactory openDataModule;
+    // Completes `window` once the work directory (ending with '/') is known, before the main
+    // window is created: what reads the work directory's files (the city-code directory) is
+    // handed over here.
+    std::function<void(const QString& workDir, MainWindowServices& window)> prepareWindow;
 };
 
 // The whole life of the zel process. Returns the process exit code.

@@ -1,5 +1,6 @@
 #include "project/projectfile.h"
 
+#include "frame/recentprojects.h"
 #include "frame/records.h"
 #include "project/versionchoice.h"
 
@@ -14,10 +15,8 @@ namespace {
 
 const QString kProject = QStringLiteral("Project");
 const QString kCommon = QStringLiteral("Common");
-const QString kRecent = QStringLiteral("Recent");
 const QString kDefaultValues = QStringLiteral("DefaultValues");
 const QString kOldFormatVersion = QStringLiteral("1.8.0.0");
-constexpr int kRecentMenuItems = 10;
 
 QString typeOf(const QString& record) {
     return FieldOf(record, QStringLiteral("Type"), QStringLiteral("delimiter")).trimmed().toLower();
@@ -179,29 +178,6 @@ bool ConvertAndUpgrade(TMyMemIniFile& project, const PhoneDescription& descripti
     return upgraded;
 }
 
-QStringList RecentMenuItems(const SettingsFile& zelIni) {
-    QStringList items;
-    for (int i = 0; i < kRecentMenuItems; ++i)
-        items << zelIni.ReadString(kRecent, QString::number(i), QString());
-    return items;
-}
-
-QStringList AddToRecentList(SettingsFile& zelIni, const QString& path) {
-    QStringList old;
-    for (const QString& line : zelIni.ReadSection(kRecent))
-        old << line.mid(line.indexOf('=') + 1);
-    zelIni.EraseSection(kRecent);
-    if (QFileInfo(path).isFile())
-        zelIni.WriteString(kRecent, QStringLiteral("0"), path);
-    int next = 1;
-    for (qsizetype i = 0; i < old.size() && i < kRecentMenuItems; ++i) {
-        if (old[i] == path || !QFileInfo(old[i]).isFile())
-            continue;
-        zelIni.WriteString(kRecent, QString::number(next++), old[i]);
-    }
-    return RecentMenuItems(zelIni);
-}
-
 ProjectUi::~ProjectUi() = default;
 
 ProjectSession::ProjectSession(SettingsFile& zelIni, QString workDir, ProjectUi& ui,
@@ -236,7 +212,8 @@ void ProjectSession::refreshCaption() {
 }
 
 void ProjectSession::AddToRecent(const QString& path) {
-    emit recentListChanged(AddToRecentList(zelIni_, path));
+    recordRecentProject(zelIni_, path);
+    emit recentListChanged(recentMenuEntries(zelIni_));
 }
 
 ProjectSession::PromptResult ProjectSession::ModifiedPrompt() {
@@ -298,6 +275,12 @@ bool ProjectSession::OpenRecent(const QString& item) {
     if (ModifiedPrompt() == PromptResult::Stay)
         return false;
     return openChosen(QString(item).remove('&'));
+}
+
+bool ProjectSession::OpenFile(const QString& path) {
+    if (ModifiedPrompt() == PromptResult::Stay)
+        return false;
+    return openChosen(path);
 }
 
 bool ProjectSession::openWithDialog() {

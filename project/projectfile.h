@@ -33,12 +33,6 @@ bool ConvertAndUpgrade(TMyMemIniFile& project, const PhoneDescription& descripti
 // Version strings compare as plain strings, character by character ("10.0.0.0" < "2.0.0.0").
 bool VersionIsNewer(const QString& candidate, const QString& than);
 
-// The recent list (section Recent of zel.ini, "0" the most recent): `path` first when it is an
-// existing file, then up to ten older entries that differ from it and still exist. Returns the
-// ten menu entries "0".."9" (empty: hidden).
-QStringList AddToRecentList(SettingsFile& zelIni, const QString& path);
-QStringList RecentMenuItems(const SettingsFile& zelIni);
-
 // What the commands ask the user; the main window answers with dialogs (ProjectDialogs).
 class ProjectUi {
 public:
@@ -92,6 +86,9 @@ public:
     bool New(bool userAction);
     bool Open();
     bool OpenRecent(const QString& item);
+    // Opens the project file at `path` after the modified prompt (a recent-projects command, a
+    // project handed over by another start); the path is taken as it is.
+    bool OpenFile(const QString& path);
     // Loads a project file (Open, recent items, start-up, a second instance); a path that does
     // not exist turns into the Open dialog. Returns whether a project is open afterwards.
     bool LoadProjectFile(const QString& path, bool rebuildTools);

@@ -3,6 +3,7 @@
 #include "project/exportdriver.h"
 
 #include "base/cp1251.h"
+#include "frame/recentprojects.h"
 #include "tests/common/testpaths.h"
 
 #include <QCoreApplication>
@@ -284,12 +285,13 @@ TEST(ProjectFile, OpenAndTheRecentList) {
         writeFile(f.dir / (std::to_string(i) + ".zel"),
                   "[Project]\r\nVer=2.1.0.0\r\nDefFile=gone.def\r\n");
     for (int i = 0; i < 13; ++i)
-        AddToRecentList(*f.zelIni, f.path(std::to_string(i) + ".zel"));
+        recordRecentProject(*f.zelIni, f.path(std::to_string(i) + ".zel"));
     // "0" plus ten older entries are kept; the menu shows ten.
     EXPECT_EQ(f.zelIni->ReadSectionKeys("Recent").size(), 11);
     EXPECT_EQ(f.zelIni->ReadString("Recent", "10", ""), f.path("2.zel"));
     fs::remove(f.dir / "11.zel");
-    const QStringList menu = AddToRecentList(*f.zelIni, f.path("5.zel"));
+    recordRecentProject(*f.zelIni, f.path("5.zel"));
+    const QStringList menu = recentMenuEntries(*f.zelIni);
     ASSERT_EQ(menu.size(), 10);
     EXPECT_EQ(menu.mid(0, 3), QStringList({f.path("5.zel"), f.path("12.zel"), f.path("10.zel")}));
 
@@ -297,7 +299,7 @@ TEST(ProjectFile, OpenAndTheRecentList) {
     ASSERT_TRUE(f.session->OpenRecent("&" + f.path("7.zel")));
     EXPECT_TRUE(f.ui.asked.isEmpty());
     EXPECT_EQ(f.session->FileName(), f.path("7.zel"));
-    EXPECT_EQ(RecentMenuItems(*f.zelIni).value(0), f.path("7.zel"));
+    EXPECT_EQ(recentMenuEntries(*f.zelIni).value(0), f.path("7.zel"));
     EXPECT_EQ(f.zelIni->ReadString("Common", "LastOpenPath", ""), str(f.dir.dir()));
     // A project whose description is missing opens with an empty one.
     EXPECT_TRUE(f.session->Description().Keys().isEmpty());
