@@ -1,5 +1,6 @@
 // The single-instance channel: the first instance's server, later starts of the real zel
 // handing over their message, and a socket left behind by an instance that died.
+#include "frame/settings.h"
 #include "frame/singleinstance.h"
 #include "tests/frame/zelprocess.h"
 
@@ -212,6 +213,14 @@ TEST(ZelInstances, RunningZelTakesLaterStartsUntilItDies) {
     }
     EXPECT_FALSE(fs::exists(here / "zel.log"));
     EXPECT_EQ(first.state(), QProcess::Running);
+    // The first zel opened the project handed over: it heads its recent list.
+    const QString project = QString::fromStdString((here / "p.zel").string());
+    EXPECT_TRUE(spinUntil(
+        [&] {
+            return TMyIniFile(QString::fromStdString((work / "zel.ini").string()))
+                       .ReadString("Recent", "0", "") == project;
+        },
+        30000));
 
     first.kill();
     first.waitForFinished();
