@@ -179,9 +179,14 @@ void TForm12::Send(int row) {
         return;
     const link::CommandRecord record{link::kNameEvents, sendRowCommand(commands_[row]->text()),
                                      sendRowParameters(parameters_[row]->text()), -1, 0};
-    if (!link_->AppendCommand(record))
+    if (link_->AppendCommand(record))
+        return;
+    if (record.command < 0 || record.command > 63)
         addLine(QStringLiteral("Команда %1 не может быть отправлена (допустимы коды 0-63)")
                     .arg(record.command));
+    else
+        addLine(QStringLiteral("Параметры не могут быть отправлены (не более 255 байт, без "
+                               "текста [End])"));
 }
 
 void TForm12::ClearQueue() {

@@ -1,5 +1,7 @@
 #include "frame/debugtrace.h"
 
+#include "frame/records.h"
+
 #include <QStringList>
 
 namespace telmira {
@@ -26,18 +28,15 @@ QString progressLinesAfter(const QString& lines, const QString& trace) {
 }
 
 int sendRowCommand(const QString& field) {
-    bool ok = false;
-    const int value = field.trimmed().toInt(&ok);
-    return ok ? value : 0;
+    return parseInteger(field.trimmed()).value_or(0);
 }
 
 QByteArray sendRowParameters(const QString& field) {
     QByteArray bytes;
     for (const QString& token : field.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const qlonglong value = token.trimmed().toLongLong(&ok);
-        if (ok && value != -1)
-            bytes.append(static_cast<char>(value & 0xFF));
+        const std::optional<int> value = parseInteger(token.trimmed());
+        if (value && *value != -1)
+            bytes.append(static_cast<char>(*value & 0xFF));
     }
     return bytes;
 }

@@ -23,11 +23,13 @@ inline bool traceListEmptiedBefore(int linesHeld) {
     return linesHeld >= kTraceListLimit;
 }
 
+// Numbers in the send rows are read as everywhere in zel: decimal, or hexadecimal after "$" or
+// "0x" ("$3D", "0x3d"); a text that is no number or does not fit 32 bits is none.
 // A send row's command field: its integer value, 0 when it is not a number.
 int sendRowCommand(const QString& field);
 // A send row's parameters field: for every blank-separated token that is an integer other than
-// -1, one byte with its low eight bits, in order ("1 2" gives 1 and 2, "300" gives $2C; "-1" and
-// "abc" are skipped).
+// -1, one byte with its low eight bits, in order ("1 2" gives 1 and 2, "300" gives $2C, "$A2"
+// gives $A2; "-1", "$FFFFFFFF" and "abc" are skipped).
 QByteArray sendRowParameters(const QString& field);
 
 } // namespace telmira

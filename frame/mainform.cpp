@@ -33,6 +33,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace telmira {
 namespace {
 
@@ -40,6 +42,8 @@ const QString kCommon = QStringLiteral("Common");
 
 // The designed bounds, used until zel.ini holds the window's own.
 constexpr int kDesignedLeft = 290, kDesignedTop = 60, kDesignedWidth = 860, kDesignedHeight = 620;
+// No screen reaches this far; stored bounds beyond it are damaged.
+constexpr int kFarBound = 1 << 20;
 
 QString notInThisBuild() {
     return QStringLiteral("Недоступно в этой сборке");
@@ -121,11 +125,15 @@ TMainForm::TMainForm(StartState& state, SettingsFile& ini, MainWindowServices se
 }
 
 TMainForm::~TMainForm() {
-    // The link posts to this window: it stops first. The tools go before the tab control.
-    thread_.reset();
+    // The link posts to this window: it stops first. The tools (and the debug window) hold its
+    // shared state and may still queue on their way out, so the thread object goes after them.
+    // The tools go before the tab control.
+    if (thread_)
+        thread_->StopLink();
     destroyAllTools();
     delete debugForm_.data();
     delete testConnectForm_.data();
+    thread_.reset();
 }
 
 void TMainForm::buildMenus() {
@@ -239,12 +247,14 @@ void TMainForm::buildToolbar() {
 }
 
 void TMainForm::restoreBounds() {
-    QRect bounds(ini_.ReadInteger(kCommon, QStringLiteral("Left"), kDesignedLeft),
-                 ini_.ReadInteger(kCommon, QStringLiteral("Top"), kDesignedTop),
-                 ini_.ReadInteger(kCommon, QStringLiteral("Width"), kDesignedWidth),
-                 ini_.ReadInteger(kCommon, QStringLiteral("Height"), kDesignedHeight));
-    bounds.setWidth(std::max(bounds.width(), minimumWidth()));
-    bounds.setHeight(std::max(bounds.height(), minimumHeight()));
+    // zel.ini may hold anything: values far beyond any screen are cut before the rectangle's
+    // edges are computed (they would overflow), then the window is fitted to the screen.
+    const auto read = [this](const char* key, int def, int low) {
+        return std::clamp(ini_.ReadInteger(kCommon, QLatin1String(key), def), low, kFarBound);
+    };
+    QRect bounds(read("Left", kDesignedLeft, -kFarBound), read("Top", kDesignedTop, -kFarBound),
+                 read("Width", kDesignedWidth, minimumWidth()),
+                 read("Height", kDesignedHeight, minimumHeight()));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         bounds = fitToScreen(bounds, screen->availableGeometry());
     setGeometry(bounds);
@@ -290,7 +300,10 @@ void TMainForm::refreshRecentMenu() {
 
 bool TMainForm::event(QEvent* event) {
     if (event->type() == kInstanceMessageEvent) {
-        secondInstanceArrived(static_cast<InstanceMessageEvent*>(event)->message());
+        // Once the close sequence runs, a later start's hand-over would bring the window and its
+        // tools back (and write their keys) behind the written settings: it is dropped.
+        if (!closing_ && !closed_)
+            secondInstanceArrived(static_cast<InstanceMessageEvent*>(event)->message());
         return true;
     }
     if (handleLinkEvent(event))

@@ -78,6 +78,17 @@ TEST_F(MainFormArrival, FinishesAHiddenStart) {
     EXPECT_FALSE(form.isMinimized());
 }
 
+// Closed from the tray before it was ever shown: a hand-over that arrives before the loop ends
+// neither brings the window back nor opens a project behind the written settings.
+TEST_F(MainFormArrival, IsDroppedOnceTheWindowHasClosed) {
+    form.hideToTray();
+    form.CloseApplication();
+    arrive(QFile::encodeName(project));
+    EXPECT_EQ(opened.count(), 0);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(state.startupDone);
+}
+
 TEST_F(MainFormArrival, StartupOpeningHandsOnTheCommandLineProject) {
     form.runStartupOpening(project);
     ASSERT_EQ(opened.count(), 1);

@@ -349,10 +349,40 @@ TEST_F(LinkWindow, DebugSendRowsQueueForNameEightWhileConnected) {
     EXPECT_EQ(queued()[0], (link::CommandRecord{8, 17, bytes({1, 2, 0x2C}), -1, 0}));
     EXPECT_EQ(queued()[1], (link::CommandRecord{8, 0, {}, -1, 0}));
     EXPECT_TRUE(debug->TraceList()->item(debug->TraceList()->count() - 1)->text().contains("99"));
+    debug->CommandField(2)->setText("$11");
+    debug->ParametersField(2)->setText(QString("1 ").repeated(256));
+    debug->SendButton(2)->click();
+    EXPECT_EQ(queued().size(), 2);
+    EXPECT_TRUE(debug->TraceList()->item(debug->TraceList()->count() - 1)->text().contains("255"));
 
     debug->ClearQueueButton()->click();
     EXPECT_TRUE(shared().clearRequest.load());
     EXPECT_EQ(queued().size(), 3);
+}
+
+// A tool that stops what it made the phone do when it goes (a melody it plays).
+class StoppingTool : public FakeTool {
+public:
+    explicit StoppingTool(link::LinkShared* link) : FakeTool("PhoneSetup"), link_(link) {}
+    ~StoppingTool() override {
+        if (link_)
+            link_->AppendCommand(link::CommandRecord{3, 3, {}, -1, 0});
+    }
+
+private:
+    link::LinkShared* link_;
+};
+
+TEST_F(LinkWindow, ToolsMayQueueOnTheLinkWhileTheWindowGoes) {
+    services.tools["PhoneSetup"] = [](ToolContext& context) {
+        return std::make_unique<StoppingTool>(context.link);
+    };
+    makeForm();
+    setConnected(true);
+    form->ToggleTool(kToolPhoneSetup, true);
+    ASSERT_NE(form->Tool(kToolPhoneSetup), nullptr);
+    gate.release(1000);
+    form.reset(); // without a close sequence, as when the loop ends otherwise
 }
 
 TEST_F(LinkWindow, ConnectionTestWindowFollowsTheLink) {

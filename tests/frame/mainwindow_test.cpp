@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -283,6 +284,26 @@ TEST_F(MainWindow, BoundsKeepTheMinimumSize) {
     EXPECT_EQ(form->minimumSize(), QSize(500, 440));
     EXPECT_GE(form->width(), 500);
     EXPECT_GE(form->height(), 440);
+}
+
+// Damaged bounds in zel.ini: far off-screen, absurd or negative sizes, numbers at the ends of
+// the integer range. The window comes up whole on the screen.
+TEST_F(MainWindow, DamagedBoundsStillPutTheWindowOnTheScreen) {
+    const char* const rows[] = {
+        "Left=2147483647\r\nTop=2147483647\r\nWidth=2147483647\r\nHeight=2147483647",
+        "Left=-2147483648\r\nTop=-2147483648\r\nWidth=-2147483648\r\nHeight=-1",
+        "Left=$7FFFFFFF\r\nTop=-99999\r\nWidth=0\r\nHeight=$FFFFFFFF",
+        "Left=100000\r\nTop=100000\r\nWidth=600\r\nHeight=500",
+    };
+    for (const char* row : rows) {
+        work.writeIni(std::string("[Common]\r\n") + row + "\r\n");
+        work.ini = std::make_unique<TMyIniFile>(work.path("zel.ini"));
+        auto form = makeForm({});
+        const QRect screen = form->screen()->availableGeometry();
+        EXPECT_TRUE(screen.contains(form->geometry())) << row;
+        EXPECT_GE(form->width(), 500) << row;
+        EXPECT_GE(form->height(), 440) << row;
+    }
 }
 
 TEST_F(MainWindow, RecentProjectsAppearOnceMostRecentFirst) {

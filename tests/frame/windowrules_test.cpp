@@ -145,6 +145,9 @@ TEST(DebugTrace, SendRowsReadTheCommandAndTheParameterBytes) {
     EXPECT_EQ(sendRowCommand(" 8 "), 8);
     EXPECT_EQ(sendRowCommand("x"), 0);
     EXPECT_EQ(sendRowCommand(""), 0);
+    EXPECT_EQ(sendRowCommand("$3D"), 61);
+    EXPECT_EQ(sendRowCommand("0x3d"), 61);
+    EXPECT_EQ(sendRowCommand("$FFFFFFFFFFFFFFFFFFFF"), 0);
     struct Case {
         const char* field;
         QByteArray bytes;
@@ -156,6 +159,9 @@ TEST(DebugTrace, SendRowsReadTheCommandAndTheParameterBytes) {
         {"abc", QByteArray()},
         {"300", QByteArray("\x2C", 1)},
         {"  7   -1 x 255 -2 ", QByteArray("\x07\xFF\xFE", 3)},
+        {"$A2 0x1f $", QByteArray("\xA2\x1F", 2)},
+        // Hexadecimal -1 and numbers beyond 32 bits are no bytes.
+        {"$FFFFFFFF 4294967296 $123456789 99999999999999999999", QByteArray()},
     };
     for (const Case& c : cases)
         EXPECT_EQ(sendRowParameters(c.field), c.bytes) << c.field;
