@@ -3,6 +3,7 @@
 #include "tests/link/simprocess.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
@@ -51,6 +52,16 @@ TEST(NumberBroadcast, EveryNumberGoesOutAsASignalOnTheBus) {
         ASSERT_TRUE(listenerBus.connect(
             QString(), QString::fromLatin1(kDialledPath), QString::fromLatin1(kBroadcastInterface),
             QString::fromLatin1(kBroadcastSignal), &listener, SLOT(dialled(QString))));
+        // connect() queues the bus's AddMatch calls without waiting for their replies, and the
+        // bus reads the two connections in no fixed order: a signal sent now may be routed
+        // before the rules exist and reach no one. The bus answers a connection's calls in
+        // the order they came, so one answered call on the listener's connection means both
+        // rules are in place.
+        const QDBusMessage roundTrip = listenerBus.call(QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")));
+        ASSERT_EQ(roundTrip.type(), QDBusMessage::ReplyMessage)
+            << roundTrip.errorMessage().toStdString();
         DBusNumberBroadcaster broadcaster(senderBus);
         broadcaster.broadcast(QStringLiteral("4951234567"), false);
         broadcaster.broadcast(QStringLiteral("1234567890123456"), true);
