@@ -33,9 +33,17 @@ done
 tmp=$(mktemp -d)
 xvfb_pid=
 demo_pid=
+# A killed child's wait returns its signal status: under set -e that would end the cleanup
+# before the virtual display is stopped.
 cleanup() {
-    [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null && wait "$demo_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    if [ -n "$demo_pid" ]; then
+        kill "$demo_pid" 2>/dev/null || true
+        wait "$demo_pid" 2>/dev/null || true
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
     rm -rf "$tmp"
 }
 trap cleanup EXIT
