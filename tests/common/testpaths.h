@@ -9,6 +9,10 @@ namespace telmira::test {
 std::filesystem::path testdataDir();
 bool haveTestdata();
 
+// A session-bus address no bus listens on: programs and windows under test must never reach
+// the bus of the desktop the tests run on.
+inline constexpr char kNoSessionBus[] = "unix:path=/nonexistent/telmira-tests-have-no-session-bus";
+
 // A fresh, private copy of the laid-out work directory, removed when the object goes. Tests
 // that run the deliverables run them here, never in the build or source tree.
 class WorkCopy {

@@ -17,7 +17,8 @@
 // with its zel.ini, and stand-in tools that record what the main window does to them.
 namespace telmira::test {
 
-// The QApplication of the test program (offscreen unless QT_QPA_PLATFORM says otherwise).
+// The QApplication of the test program (offscreen unless QT_QPA_PLATFORM says otherwise),
+// without a session bus.
 void ensureWidgetApplication();
 
 // A tool that records the main window's calls.

@@ -39,6 +39,8 @@ QProcessEnvironment ZelEnvironment::processEnvironment() const {
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime_.string()));
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(config_.string()));
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    // zel broadcasts the phone's numbers on the session bus: never on the desktop's.
+    env.insert("DBUS_SESSION_BUS_ADDRESS", kNoSessionBus);
     return env;
 }
 
