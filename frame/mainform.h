@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -17,6 +18,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 class QTabWidget;
 class QTimer;
 class QToolButton;
@@ -236,6 +238,10 @@ private:
     TTrayControl* tray_ = nullptr;
     QPointer<TForm12> debugForm_;
     QPointer<TForm15> testConnectForm_;
+    // The open error box and the texts it shows.
+    static constexpr int kErrorBoxTexts = 10;
+    QPointer<QMessageBox> errorBox_;
+    QStringList errorTexts_;
     int debugRoom_ = 0; // width the debug window took from the main window
 
     QMenu* fileMenu_ = nullptr;

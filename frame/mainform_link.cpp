@@ -134,15 +134,28 @@ void TMainForm::processDebugMessage(const QString& text) {
         debugForm_->Trace(text);
 }
 
-// Event 1113 (the link gave up on a command) and other errors of the normal run.
+// Event 1113 (the link gave up on a command) and other errors of the normal run. While a box is
+// open further errors join it (each text once, the latest ten), so a failing link never piles
+// up boxes.
 void TMainForm::ShowError(const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral(" Ошибка"),
-                                QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+    const QString shown = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (errorBox_ && errorBox_->isVisible()) {
+        if (!errorTexts_.contains(shown)) {
+            errorTexts_ << shown;
+            while (errorTexts_.size() > kErrorBoxTexts)
+                errorTexts_.removeFirst();
+            errorBox_->setText(errorTexts_.join(QStringLiteral("\n\n")));
+        }
+        return;
+    }
+    errorTexts_ = {shown};
+    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral(" Ошибка"), shown,
                                 QMessageBox::NoButton, this);
     box->setObjectName(QStringLiteral("LinkErrorBox"));
     box->addButton(QStringLiteral("Закрыть"), QMessageBox::AcceptRole);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+    errorBox_ = box;
 }
 
 // Event 1120: 0 the default cursor, 5 the busy cursor.

@@ -245,7 +245,24 @@ TEST_F(LinkWindow, ErrorTextsOpenABoxAndCursorEventsSetTheCursor) {
     EXPECT_EQ(box->text(), "Превышен интервал ожидания матрицы из телефона");
     ASSERT_EQ(box->buttons().size(), 1);
     EXPECT_EQ(box->buttons()[0]->text(), "Закрыть");
+    // Further errors join the open box, each text once, instead of piling up boxes.
+    post(new link::TextEvent(link::kErrorEvent, "Нет ответа\r\nот телефона"));
+    post(new link::TextEvent(link::kErrorEvent, "Превышен интервал ожидания матрицы из телефона"));
+    EXPECT_EQ(form->findChildren<QMessageBox*>("LinkErrorBox").size(), 1);
+    EXPECT_EQ(box->text(),
+              "Превышен интервал ожидания матрицы из телефона\n\nНет ответа\nот телефона");
+    for (int i = 0; i < 12; ++i)
+        post(new link::TextEvent(link::kErrorEvent, QString("Ошибка %1").arg(i)));
+    EXPECT_EQ(box->text().count("\n\n"), 9);
+    EXPECT_TRUE(box->text().endsWith("Ошибка 11"));
     box->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Once it is closed, the next error opens a box of its own.
+    post(new link::TextEvent(link::kErrorEvent, "Нет ответа\r\nот телефона"));
+    const auto boxes = form->findChildren<QMessageBox*>("LinkErrorBox");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), "Нет ответа\nот телефона");
+    boxes[0]->close();
 
     post(new link::CursorEvent(5));
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
