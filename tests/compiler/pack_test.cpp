@@ -157,40 +157,6 @@ TEST(PackedSong, HandWorkedSongByteForByte) {
                 ElementsAre(0xF9, 0x30, 0x01, 0xBC, 0, 0, 64, 124, 0x02, 0x00, 0xFA, 0xF8));
 }
 
-// The written events as the decoder gives them back.
-std::vector<zavra::UnpackedEvent> expectedStream(const std::vector<SongEvent>& events) {
-    std::vector<zavra::UnpackedEvent> out;
-    std::uint32_t last = 0;
-    for (const SongEvent& e : events) {
-        if (!isWritten(e))
-            continue;
-        zavra::UnpackedEvent u;
-        u.delay = e.time - last;
-        last = e.time;
-        u.event.type = static_cast<std::uint8_t>(e.type);
-        const auto voice = static_cast<std::uint8_t>(e.voice);
-        if (event::isNoteOn(e.type)) {
-            u.event.voice = voice;
-            u.event.instrument = static_cast<std::uint8_t>(e.instrument);
-            u.event.velocity = static_cast<std::uint8_t>(e.velocity);
-            u.event.volume = static_cast<std::uint8_t>(e.value);
-        } else if (e.type == event::kDeltaP) {
-            u.event.voice = voice;
-            u.event.pitchChange = e.pitchChange();
-        } else if (e.type == event::kSetPch) {
-            u.event.voice = voice;
-            u.event.pitch = static_cast<std::uint16_t>(e.value);
-        } else if (e.type == event::kSetVol) {
-            u.event.voice = voice;
-            u.event.volume = static_cast<std::uint8_t>(e.value);
-        } else if (e.type == event::kSetTim) {
-            u.event.timing = storedTiming(e);
-        }
-        out.push_back(u);
-    }
-    return out;
-}
-
 TEST(PackedSong, DecodesBackToItsEvents) {
     std::vector<SongEvent> events = {setTim(0, 0x1234), noteOn(0, 60, 0, 3, 120, 124),
                                      noteOn(0, 64, 1, 4, 64, 80)};
@@ -210,7 +176,7 @@ TEST(PackedSong, DecodesBackToItsEvents) {
     const zavra::UnpackResult unpacked = zavra::unpackSong(bytes);
     ASSERT_TRUE(unpacked.events) << unpacked.error;
     EXPECT_EQ(unpacked.masterVolume, 200);
-    EXPECT_EQ(*unpacked.events, expectedStream(events));
+    EXPECT_EQ(*unpacked.events, test::writtenStream(events));
     EXPECT_EQ(unpacked.events->at(7).event.timing, zavra::kMaxTiming);
     EXPECT_EQ(unpacked.events->at(7).delay, 20000u - 4096u);
 }

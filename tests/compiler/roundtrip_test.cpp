@@ -7,6 +7,7 @@
 #include "compiler/pack.h"
 #include "compiler/songcompiler.h"
 #include "tests/compiler/compilertest.h"
+#include "tests/compiler/songtest.h"
 
 #include <gtest/gtest.h>
 
@@ -17,38 +18,6 @@ namespace telmira::compiler {
 namespace {
 
 namespace fs = std::filesystem;
-
-// What the decoder must give back for the written events of a compiled song.
-std::vector<zavra::UnpackedEvent> writtenStream(const std::vector<SongEvent>& events) {
-    std::vector<zavra::UnpackedEvent> stream;
-    std::uint32_t last = 0;
-    for (const SongEvent& e : events) {
-        if (!isWritten(e))
-            continue;
-        zavra::UnpackedEvent u;
-        u.delay = e.time - last;
-        last = e.time;
-        zavra::StreamEvent& s = u.event;
-        s.type = static_cast<std::uint8_t>(e.type);
-        if (e.type != event::kEnd && !event::isNoteOff(e.type) && e.type != event::kSetTim)
-            s.voice = static_cast<std::uint8_t>(e.voice);
-        if (event::isNoteOn(e.type)) {
-            s.instrument = static_cast<std::uint8_t>(e.instrument);
-            s.velocity = static_cast<std::uint8_t>(e.velocity);
-            s.volume = static_cast<std::uint8_t>(e.value);
-        } else if (e.type == event::kDeltaP) {
-            s.pitchChange = e.pitchChange();
-        } else if (e.type == event::kSetPch) {
-            s.pitch = static_cast<std::uint16_t>(e.value);
-        } else if (e.type == event::kSetVol) {
-            s.volume = static_cast<std::uint8_t>(e.value);
-        } else if (e.type == event::kSetTim) {
-            s.timing = e.timing();
-        }
-        stream.push_back(u);
-    }
-    return stream;
-}
 
 TEST(PackingRoundTrip, EveryRealSongUnpacksToItsEventList) {
     const fs::path bank = fs::path(TELMIRA_WORK_DIR) / "zel.dls";
@@ -85,7 +54,7 @@ TEST(PackingRoundTrip, EveryRealSongUnpacksToItsEventList) {
         const zavra::UnpackResult unpacked = zavra::unpackSong(song.data);
         ASSERT_TRUE(unpacked.events) << unpacked.error;
         EXPECT_EQ(unpacked.masterVolume, song.masterVolume);
-        const auto expected = writtenStream(song.compiled.events);
+        const auto expected = test::writtenStream(song.compiled.events);
         ASSERT_EQ(unpacked.events->size(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i)
             ASSERT_EQ(unpacked.events->at(i), expected[i]) << "event " << i;

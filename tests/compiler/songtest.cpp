@@ -1,5 +1,6 @@
 #include "tests/compiler/songtest.h"
 
+#include "compiler/bytecode.h"
 #include "compiler/songcompiler.h"
 
 #include <algorithm>
@@ -143,6 +144,37 @@ std::vector<SongEvent> eventsOfType(const Song& song, std::initializer_list<std:
         if (std::find(types.begin(), types.end(), e.type) != types.end())
             found.push_back(e);
     return found;
+}
+
+std::vector<zavra::UnpackedEvent> writtenStream(const std::vector<SongEvent>& events) {
+    std::vector<zavra::UnpackedEvent> stream;
+    std::uint32_t last = 0;
+    for (const SongEvent& e : events) {
+        if (!isWritten(e))
+            continue;
+        zavra::UnpackedEvent u;
+        u.delay = e.time - last;
+        last = e.time;
+        zavra::StreamEvent& s = u.event;
+        s.type = static_cast<std::uint8_t>(e.type);
+        if (e.type != event::kEnd && !event::isNoteOff(e.type) && e.type != event::kSetTim)
+            s.voice = static_cast<std::uint8_t>(e.voice);
+        if (event::isNoteOn(e.type)) {
+            s.instrument = static_cast<std::uint8_t>(e.instrument);
+            s.velocity = static_cast<std::uint8_t>(e.velocity);
+            s.volume = static_cast<std::uint8_t>(e.value);
+        } else if (e.type == event::kDeltaP) {
+            s.pitchChange = e.pitchChange();
+        } else if (e.type == event::kSetPch) {
+            s.pitch = static_cast<std::uint16_t>(e.value);
+        } else if (e.type == event::kSetVol) {
+            s.volume = static_cast<std::uint8_t>(e.value);
+        } else if (e.type == event::kSetTim) {
+            s.timing = storedTiming(e);
+        }
+        stream.push_back(u);
+    }
+    return stream;
 }
 
 } // namespace telmira::compiler::test

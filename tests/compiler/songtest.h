@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/zavrastream.h"
 #include "compiler/console.h"
 #include "compiler/outcome.h"
 #include "compiler/state.h"
@@ -54,5 +55,9 @@ SongRun compileOnly(CompilerState& state, std::size_t index = 0);
 std::vector<SongEvent> liveEvents(const Song& song);
 // The events of a compiled song of these types (removed ones included).
 std::vector<SongEvent> eventsOfType(const Song& song, std::initializer_list<std::uint16_t> types);
+
+// What the packed-stream decoder gives back for the written events of a song: each event's
+// delay after the previous written one, its fields, and a timing cut to what the stream holds.
+std::vector<zavra::UnpackedEvent> writtenStream(const std::vector<SongEvent>& events);
 
 } // namespace telmira::compiler::test
