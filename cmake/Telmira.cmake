@@ -1,11 +1,5 @@
 # Helpers shared by the subsystem CMakeLists files.
 
-# Libraries that zel links, in build order; each subsystem appends its own.
-set(TELMIRA_ZEL_LIBRARIES "" CACHE INTERNAL "")
-function(telmira_zel_library target)
-    set(TELMIRA_ZEL_LIBRARIES ${TELMIRA_ZEL_LIBRARIES} ${target} CACHE INTERNAL "")
-endfunction()
-
 # Copies data files into the work directory at build time.
 #   telmira_work_files(<target> DEST <relative dir> FILES <files...>)
 function(telmira_work_files target)

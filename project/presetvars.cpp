@@ -1,9 +1,9 @@
 #include "project/presetvars.h"
 
+#include "base/displaycodec.h"
 #include "base/firmware.h"
 #include "frame/records.h"
 #include "project/descriptions.h"
-#include "project/displaycodec.h"
 
 namespace telmira::presets {
 

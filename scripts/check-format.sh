@@ -9,7 +9,7 @@ if [ -d .git ] || [ -f .git ]; then
 else
     mapfile -t files < <(find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
 fi
-bad=$("$format" --dry-run -Werror "${files[@]}" 2>&1 | sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error:.*/\1/p' | sort -u)
+bad=$("$format" --dry-run -Werror "${files[@]}" 2>&1 | sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error:.*/\1/p' | sort -u || true)
 if [ -n "$bad" ]; then
     echo "Not clang-format clean (run clang-format -i on them):"
     echo "$bad"

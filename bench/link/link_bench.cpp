@@ -20,7 +20,7 @@
 #include "link/commthread.h"
 #include "link/numbercodes.h"
 #include "link/protocol.h"
-#include "tests/link/simprocess.h"
+#include "tests/common/simprocess.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -389,7 +389,7 @@ BENCHMARK(BM_PhoneBookFromPhone)
     ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    test::ensureApplication();
+    telmira::test::ensureApplication();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

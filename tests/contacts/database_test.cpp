@@ -3,8 +3,8 @@
 #include "contacts/sqlfunctions.h"
 #include "contacts/sqlitedb.h"
 
+#include "tests/common/qtprint.h"
 #include "tests/common/testpaths.h"
-#include "tests/contacts/qtprint.h"
 
 #include <gtest/gtest.h>
 

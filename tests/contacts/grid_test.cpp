@@ -1,7 +1,7 @@
 #include "contacts/gridcompose.h"
 #include "contacts/gridlayout.h"
 
-#include "tests/contacts/qtprint.h"
+#include "tests/common/qtprint.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "contacts/numbers.h"
 
-#include "tests/contacts/qtprint.h"
+#include "tests/common/qtprint.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include "contacts/voceditorstate.h"
 
 #include "base/cp1251.h"
+#include "tests/common/qtprint.h"
 #include "tests/common/testpaths.h"
-#include "tests/contacts/qtprint.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "contacts/splitnumber.h"
 
 #include "base/cp1251.h"
-#include "tests/contacts/qtprint.h"
+#include "tests/common/qtprint.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,12 @@
 // settings dialog's city choice.
 #include "base/cp1251.h"
 #include "frame/debugtrace.h"
-#include "frame/numberdisplay.h"
 #include "frame/originchoices.h"
 #include "frame/recentprojects.h"
 #include "frame/settings.h"
 #include "frame/tooltable.h"
 #include "frame/windowrules.h"
+#include "link/numberdisplay.h"
 #include "tests/common/testpaths.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The number broadcast on a private D-Bus daemon (skipped where dbus-daemon is missing).
 #include "link/broadcast.h"
-#include "tests/link/simprocess.h"
+#include "tests/common/simprocess.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -27,7 +27,7 @@ public slots:
 } // namespace
 
 TEST(NumberBroadcast, EveryNumberGoesOutAsASignalOnTheBus) {
-    test::ensureApplication();
+    telmira::test::ensureApplication();
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     if (daemon.isEmpty())
         GTEST_SKIP() << "dbus-daemon is not installed";

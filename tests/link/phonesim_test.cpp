@@ -2,8 +2,8 @@
 #include "link/catalogue.h"
 #include "link/commthread.h"
 #include "link/protocol.h"
+#include "tests/common/simprocess.h"
 #include "tests/common/testpaths.h"
-#include "tests/link/simprocess.h"
 
 #include "tests/link/linkbytes.h"
 
@@ -22,7 +22,7 @@ public:
 
 class PhoneSim : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureApplication(); }
+    static void SetUpTestSuite() { telmira::test::ensureApplication(); }
 
     // Starts the link on the simulator's terminal; with a lister, on the ports it names.
     void startLink(const QString& port, SerialEnvironment::PortLister lister = nullptr,

@@ -35,7 +35,7 @@ QByteArray archiveOf(const std::map<std::string, std::string>& files) {
 }
 
 Work::Work() {
-    ensureApplicationObject();
+    ensureApplication();
     work = root / "work";
     fs::create_directories(work / "Media/Temp");
     writeFile(work / "zel.dls", "bank");

@@ -9,14 +9,6 @@
 
 namespace telmira::test {
 
-void ensureApplicationObject() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
-}
-
 std::unique_ptr<TMyMemIniFile> iniFromText(const std::string& utf8, const QString& name) {
     const std::string bytes = utf8ToCp1251(utf8);
     return TMyMemIniFile::fromBytes(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),

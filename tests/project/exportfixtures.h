@@ -4,6 +4,7 @@
 #include "base/romcontrol.h"
 #include "frame/settings.h"
 #include "project/descriptions.h"
+#include "tests/common/application.h"
 #include "tools/mkrom/rombuilder.h"
 
 #include <QString>
@@ -17,9 +18,6 @@
 // Fixtures of the export tests: projects and descriptions from inline text, the demo phone
 // descriptions and firmware sources, images built from (possibly changed) firmware sources.
 namespace telmira::test {
-
-// The QCoreApplication the Qt parts of a test need (processes, paths).
-void ensureApplicationObject();
 
 // A settings object over UTF-8 text (stored as Windows-1251, as the files are).
 std::unique_ptr<TMyMemIniFile> iniFromText(const std::string& utf8, const QString& name = {});

@@ -1,8 +1,8 @@
 #include "project/presetvars.h"
 
+#include "base/displaycodec.h"
 #include "base/firmware.h"
 #include "frame/records.h"
-#include "project/displaycodec.h"
 #include "tests/project/exportfixtures.h"
 
 #include <gtest/gtest.h>

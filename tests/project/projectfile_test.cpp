@@ -1,6 +1,7 @@
 #include "project/projectfile.h"
 
 #include "project/exportdriver.h"
+#include "tests/common/application.h"
 
 #include "base/cp1251.h"
 #include "frame/recentprojects.h"
@@ -69,7 +70,7 @@ struct Fixture {
     ScriptedUi ui;
     std::unique_ptr<ProjectSession> session;
     Fixture() {
-        ensureApplication();
+        telmira::test::ensureApplication();
         for (const char* name : {"korv28", "korv28v"})
             writeFile(dir / (std::string(name) + ".def"),
                       utf8ToCp1251(readFile(fs::path(TELMIRA_SOURCE_DIR) / "data/firmware" /
@@ -81,13 +82,6 @@ struct Fixture {
                                                 "FileName=korv28v.def; Code=2;\r\n"));
         zelIni = std::make_unique<TMyIniFile>(str(dir / "zel.ini"));
         session = std::make_unique<ProjectSession>(*zelIni, str(dir.dir()) + "/", ui);
-    }
-    static void ensureApplication() {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
     }
     QString path(const std::string& name) const { return str(dir / name); }
     QString value(const QString& section, const QString& key) const {

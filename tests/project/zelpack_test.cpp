@@ -1,7 +1,7 @@
 #include "project/zelpack.h"
 
+#include "base/displaycodec.h"
 #include "base/firmware.h"
-#include "project/displaycodec.h"
 #include "tests/base/demorom.h"
 #include "tests/common/testpaths.h"
 #include "tests/project/exportfixtures.h"

@@ -3,7 +3,7 @@
 #include "base/firmware.h"
 #include "base/romcontrol.h"
 #include "tests/common/testpaths.h"
-#include "tests/frame/zelprocess.h"
+#include "tests/common/zelprocess.h"
 #include "tests/project/exportfixtures.h"
 
 #include <QProcess>

@@ -4,8 +4,8 @@
 //   settingsshot WORK_DIR [PAGE [SECONDS]]
 #include "frame/originchoices.h"
 #include "frame/settings.h"
-#include "frame/settingsdialog.h"
 #include "frame/startup.h"
+#include "gui/frame/settingsdialog.h"
 
 #include <QApplication>
 #include <QTabWidget>

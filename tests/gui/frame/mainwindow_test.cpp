@@ -1,0 +1,372 @@
+// The main window's frame: the tool table and its tabs, the Tools menu, closing a tab by its
+// picture, the tray and the close sequence, the recent projects and the window's bounds.
+#include "frame/recentprojects.h"
+#include "frame/tooltable.h"
+#include "gui/frame/mainform.h"
+#include "gui/frame/traycontrol.h"
+#include "tests/common/windowfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+
+namespace fs = std::filesystem;
+using namespace telmira;
+using namespace telmira::test;
+
+namespace {
+
+// A main window whose close sees the keyboard modifiers the test holds.
+class TestForm : public TMainForm {
+public:
+    using TMainForm::TMainForm;
+    Qt::KeyboardModifiers held = Qt::NoModifier;
+
+protected:
+    Qt::KeyboardModifiers CloseModifiers() const override { return held; }
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    std::unique_ptr<TestForm> makeForm(MainWindowServices services) {
+        auto form = std::make_unique<TestForm>(work.state, *work.ini, std::move(services));
+        closedSpy = std::make_unique<QSignalSpy>(form.get(), &TMainForm::closed);
+        return form;
+    }
+    QString tabText(TMainForm& form) { return form.Pages()->tabText(form.Pages()->currentIndex()); }
+    bool windowsKey(const char* name) {
+        return work.ini->ReadBool("Windows", QString::fromLatin1(name), false);
+    }
+
+    WorkFolder work;
+    std::unique_ptr<QSignalSpy> closedSpy;
+};
+
+TEST_F(MainWindow, StartupOpensTheRecordedToolsOfThisBuildAndTheLastTab) {
+    work.writeIni("[Windows]\r\nArchives=1\r\nNoteBook=1\r\nMelodyList=1\r\nVocEditor=0\r\n"
+                  "[Common]\r\nLastTab=NoteBook\r\n");
+    int opened = 0;
+    auto form = makeForm(fakeToolServices({"Archives", "NoteBook", "VocEditor"}, &opened));
+    form->runStartupOpening(QString());
+
+    EXPECT_EQ(opened, 2);
+    ASSERT_NE(form->Tool("Archives"), nullptr);
+    EXPECT_EQ(form->Tool("VocEditor"), nullptr);
+    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
+    EXPECT_TRUE(form->Tool("NoteBook")->Active());
+    EXPECT_FALSE(form->Tool("Archives")->Active());
+    EXPECT_TRUE(form->Pages()->isVisible());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowTitle(), "Telmira");
+    // The melody sets are not part of this build: the key goes back to closed, and their
+    // menu command cannot be used.
+    EXPECT_FALSE(windowsKey("MelodyList"));
+    EXPECT_FALSE(form->ToolCommand(kToolMelodyList)->isEnabled());
+    EXPECT_TRUE(form->ToolCommand(kToolArchives)->isChecked());
+    EXPECT_TRUE(form->ToolCommand(kToolArchives)->isEnabled());
+    EXPECT_EQ(form->ToolCommand(kToolAutoSetup), nullptr);
+    EXPECT_TRUE(work.state.startupDone);
+}
+
+TEST_F(MainWindow, ToolsMenuOpensAndClosesTools) {
+    auto form = makeForm(fakeToolServices({"Archives", "NoteBook"}));
+    form->runStartupOpening(QString());
+    EXPECT_FALSE(form->Pages()->isVisible()); // no tab: the tab control hides
+
+    form->ToggleTool(kToolArchives, true);
+    FakeTool* archives = fakeTool(*form, "Archives");
+    ASSERT_NE(archives, nullptr);
+    EXPECT_TRUE(windowsKey("Archives"));
+    EXPECT_EQ(form->ActiveTool(), archives);
+    EXPECT_EQ(archives->entered, 1);
+    EXPECT_TRUE(form->Pages()->isVisible());
+
+    form->ToggleTool(kToolNoteBook, true);
+    EXPECT_EQ(archives->left, 1);
+    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
+
+    // The archives and the phone book go for good when unchecked, changes or not.
+    form->Tool("NoteBook")->SetChanged(true);
+    form->ToggleTool(kToolNoteBook, false);
+    EXPECT_EQ(form->Tool("NoteBook"), nullptr);
+    EXPECT_FALSE(windowsKey("NoteBook"));
+    EXPECT_FALSE(form->ToolCommand(kToolNoteBook)->isChecked());
+    EXPECT_EQ(form->ActiveTool(), archives);
+}
+
+TEST_F(MainWindow, UncheckingAChangedLayoutToolKeepsItHidden) {
+    auto form = makeForm(fakeToolServices({"Matrix", "VarList"}));
+    QSignalSpy toggled(form.get(), &TMainForm::toolToggled);
+    form->runStartupOpening(QString());
+    form->ToggleTool(kToolMatrix, true);
+    TMyTabControl* matrix = form->Tool("Matrix");
+    ASSERT_NE(matrix, nullptr);
+    matrix->SetChanged(true);
+    EXPECT_TRUE(form->windowTitle().endsWith('*'));
+    EXPECT_TRUE(form->SaveCommand()->isEnabled());
+
+    form->ToggleTool(kToolMatrix, false);
+    EXPECT_EQ(form->Tool("Matrix"), matrix); // kept, hidden
+    EXPECT_FALSE(matrix->IsVisible());
+    EXPECT_FALSE(form->Pages()->isVisible());
+    EXPECT_FALSE(windowsKey("Matrix"));
+
+    form->ToggleTool(kToolMatrix, true);
+    EXPECT_EQ(form->Tool("Matrix"), matrix);
+    EXPECT_TRUE(matrix->Changed());
+    EXPECT_TRUE(matrix->Active());
+    EXPECT_EQ(matrix->TabImage(), kTabImageChanged);
+
+    // Without changes it goes.
+    form->ToggleTool(kToolVarList, true);
+    form->ToggleTool(kToolVarList, false);
+    EXPECT_EQ(form->Tool("VarList"), nullptr);
+    ASSERT_EQ(toggled.count(), 5);
+    EXPECT_EQ(toggled.at(1), (QList<QVariant>{"Matrix", false}));
+    EXPECT_EQ(toggled.at(4), (QList<QVariant>{"VarList", false}));
+}
+
+TEST_F(MainWindow, ClosingTabsByTheirPicture) {
+    auto form = makeForm(fakeToolServices({"Archives", "NoteBook", "VocEditor"}));
+    form->runStartupOpening(QString());
+    for (int tool : {kToolArchives, kToolNoteBook, kToolVocEditor})
+        form->ToggleTool(tool, true);
+    TMyTabControl* voc = form->Tool("VocEditor");
+    ASSERT_EQ(form->ActiveTool(), voc);
+    EXPECT_EQ(voc->TabImage(), kTabImageSaved);
+    EXPECT_EQ(form->Tool("Archives")->TabImage(), 9); // an inactive tab shows its tool
+
+    // The last tab closes: the previous one becomes current.
+    QTest::mouseClick(voc->PictureButton(), Qt::LeftButton);
+    EXPECT_EQ(form->Tool("VocEditor"), nullptr);
+    EXPECT_FALSE(windowsKey("VocEditor"));
+    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
+
+    // A tab that is not the last: the one now at its place becomes current.
+    form->Pages()->setCurrentWidget(form->Tool("Archives")->ScrollBox());
+    ASSERT_EQ(form->ActiveTool(), form->Tool("Archives"));
+    QTest::mouseClick(form->Tool("Archives")->PictureButton(), Qt::LeftButton);
+    EXPECT_EQ(form->Tool("Archives"), nullptr);
+    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
+
+    // The picture of an inactive tab only selects it; the only tab's picture hides the tabs.
+    QTest::mouseClick(form->Tool("NoteBook")->PictureButton(), Qt::LeftButton);
+    EXPECT_EQ(form->ActiveTool(), nullptr);
+    EXPECT_FALSE(form->Pages()->isVisible());
+}
+
+TEST_F(MainWindow, CloseHidesToTheTrayUnlessCtrlIsHeld) {
+    work.state.minimizeToTrayOnClose = true;
+    auto form = makeForm({});
+    form->runStartupOpening(QString());
+
+    form->close();
+    EXPECT_EQ(closedSpy->count(), 0);
+    EXPECT_TRUE(work.state.startHidden);
+    EXPECT_TRUE(work.state.showPopupWindow);
+    EXPECT_TRUE(!form->isVisible() || form->isMinimized());
+    form->restoreFromTray();
+    EXPECT_FALSE(work.state.startHidden);
+
+    // Alt: hidden, and the incoming-call window is switched off.
+    form->held = Qt::AltModifier;
+    form->close();
+    EXPECT_EQ(closedSpy->count(), 0);
+    EXPECT_TRUE(work.state.startHidden);
+    EXPECT_FALSE(work.state.showPopupWindow);
+    EXPECT_FALSE(work.ini->ReadBool("Common", "ShowPopupWindow", true));
+    EXPECT_FALSE(form->PopupCommand()->isChecked());
+    EXPECT_FALSE(form->Tray()->PopupCommand()->isChecked());
+    form->restoreFromTray();
+
+    // Ctrl: the application closes.
+    form->held = Qt::ControlModifier | Qt::AltModifier;
+    form->close();
+    EXPECT_EQ(closedSpy->count(), 1);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainWindow, CloseWithoutCloseToTrayOrInTestConnectModeCloses) {
+    for (const bool testConnect : {false, true}) {
+        SCOPED_TRACE(testConnect);
+        work.state.minimizeToTrayOnClose = testConnect;
+        work.state.testConnectMode = testConnect;
+        auto form = makeForm({});
+        form->close();
+        EXPECT_EQ(closedSpy->count(), 1);
+        EXPECT_FALSE(work.state.startHidden);
+        if (testConnect) {
+            form->hideToTray(); // test-connect mode never hides in the tray
+            EXPECT_FALSE(work.state.startHidden);
+        }
+    }
+}
+
+TEST_F(MainWindow, TrayClicksRestoreAsSingleClickRestoreSays) {
+    for (const bool single : {true, false}) {
+        SCOPED_TRACE(single);
+        work.state.singleClickRestore = single;
+        work.state.startupDone = false;
+        auto form = makeForm({});
+        form->hideToTray();
+        ASSERT_TRUE(work.state.startHidden);
+        form->TrayClicked(single ? TrayClick::Double : TrayClick::Single);
+        EXPECT_TRUE(work.state.startHidden);
+        form->TrayClicked(single ? TrayClick::Single : TrayClick::Double);
+        EXPECT_FALSE(work.state.startHidden);
+        // The first restore of a hidden start runs the start-up opening.
+        EXPECT_TRUE(work.state.startupDone);
+        EXPECT_TRUE(form->isVisible());
+    }
+}
+
+TEST_F(MainWindow, RestoringWhileNewCallsBlinkOpensTheArchives) {
+    auto form = makeForm(fakeToolServices({"Archives"}));
+    form->runStartupOpening(QString());
+    form->hideToTray();
+    form->SetNewCallsWaiting(true);
+    EXPECT_TRUE(form->Tray()->Blinking());
+    EXPECT_TRUE(form->Tray()->Tip().contains("В архиве есть новые звонки"));
+    form->restoreFromTray();
+    EXPECT_NE(form->Tool("Archives"), nullptr);
+    EXPECT_EQ(form->ActiveTool(), form->Tool("Archives"));
+    EXPECT_FALSE(form->Tray()->Blinking());
+}
+
+TEST_F(MainWindow, CloseSequenceWritesBoundsAndTheLastTabAndEmptiesTheScratchFolder) {
+    fs::create_directories(work.dir / "Media/Temp");
+    writeFile(work.dir / "Media/Temp/set.tcl", "x");
+    writeFile(work.dir / "Media/Temp/.hidden", "x");
+    work.state.minimizeToTrayOnClose = false;
+    work.state.popupLeft = 33;
+    auto form = makeForm(fakeToolServices({"Archives", "NoteBook"}));
+    form->runStartupOpening(QString());
+    form->ToggleTool(kToolNoteBook, true);
+    form->ToggleTool(kToolArchives, true);
+    form->setGeometry(60, 50, 700, 500);
+
+    // A tool that keeps the application open cancels the close.
+    fakeTool(*form, "Archives")->allowClose = false;
+    form->close();
+    EXPECT_EQ(closedSpy->count(), 0);
+    EXPECT_NE(form->Tool("Archives"), nullptr);
+    fakeTool(*form, "Archives")->allowClose = true;
+
+    form->CloseApplication();
+    ASSERT_EQ(closedSpy->count(), 1);
+    EXPECT_EQ(work.ini->ReadString("Common", "LastTab", ""), "Archives");
+    EXPECT_EQ(work.ini->ReadInteger("Common", "Left", 0), 60);
+    EXPECT_EQ(work.ini->ReadInteger("Common", "Top", 0), 50);
+    EXPECT_EQ(work.ini->ReadInteger("Common", "Width", 0), 700);
+    EXPECT_EQ(work.ini->ReadInteger("Common", "Height", 0), 500);
+    EXPECT_EQ(work.ini->ReadInteger("Common", "PopupLeft", -1), 33);
+    EXPECT_TRUE(windowsKey("Archives"));
+    EXPECT_TRUE(windowsKey("NoteBook"));
+    EXPECT_EQ(form->Tool("Archives"), nullptr);
+    EXPECT_TRUE(fs::is_empty(work.dir / "Media/Temp"));
+
+    // The next start finds the same bounds, tools and tab.
+    auto again = makeForm(fakeToolServices({"Archives", "NoteBook"}));
+    again->runStartupOpening(QString());
+    EXPECT_EQ(again->geometry(), QRect(60, 50, 700, 500));
+    EXPECT_EQ(again->ActiveTool(), again->Tool("Archives"));
+    EXPECT_NE(again->Tool("NoteBook"), nullptr);
+}
+
+TEST_F(MainWindow, BoundsKeepTheMinimumSize) {
+    work.writeIni("[Common]\r\nLeft=10\r\nTop=10\r\nWidth=100\r\nHeight=50\r\n");
+    auto form = makeForm({});
+    EXPECT_EQ(form->minimumSize(), QSize(500, 440));
+    EXPECT_GE(form->width(), 500);
+    EXPECT_GE(form->height(), 440);
+}
+
+// Damaged bounds in zel.ini: far off-screen, absurd or negative sizes, numbers at the ends of
+// the integer range. The window comes up whole on the screen.
+TEST_F(MainWindow, DamagedBoundsStillPutTheWindowOnTheScreen) {
+    const char* const rows[] = {
+        "Left=2147483647\r\nTop=2147483647\r\nWidth=2147483647\r\nHeight=2147483647",
+        "Left=-2147483648\r\nTop=-2147483648\r\nWidth=-2147483648\r\nHeight=-1",
+        "Left=$7FFFFFFF\r\nTop=-99999\r\nWidth=0\r\nHeight=$FFFFFFFF",
+        "Left=100000\r\nTop=100000\r\nWidth=600\r\nHeight=500",
+    };
+    for (const char* row : rows) {
+        work.writeIni(std::string("[Common]\r\n") + row + "\r\n");
+        work.ini = std::make_unique<TMyIniFile>(work.path("zel.ini"));
+        auto form = makeForm({});
+        const QRect screen = form->screen()->availableGeometry();
+        EXPECT_TRUE(screen.contains(form->geometry())) << row;
+        EXPECT_GE(form->width(), 500) << row;
+        EXPECT_GE(form->height(), 440) << row;
+    }
+}
+
+TEST_F(MainWindow, RecentProjectsAppearOnceMostRecentFirst) {
+    for (const char* name : {"a.zel", "b.zel", "c.zel"})
+        writeFile(work.dir / name, "[Project]\r\n");
+    auto form = makeForm({});
+    QSignalSpy chosen(form.get(), &TMainForm::recentProjectChosen);
+    form->AddRecentProject(work.path("a.zel"));
+    form->AddRecentProject(work.path("b.zel"));
+    form->AddRecentProject(work.path("a.zel"));
+    form->AddRecentProject(work.path("missing.zel"));
+    EXPECT_EQ(recentMenuEntries(*work.ini).mid(0, 4),
+              (QStringList{QString(), work.path("a.zel"), work.path("b.zel"), QString()}));
+    EXPECT_FALSE(work.ini->ValueExists("Recent", "0"));
+
+    const QList<QAction*> commands = form->RecentCommands();
+    ASSERT_EQ(commands.size(), 10);
+    EXPECT_FALSE(commands[0]->isVisible()); // "0" went with the missing project
+    EXPECT_TRUE(commands[1]->isVisible());
+    EXPECT_TRUE(commands[2]->isVisible());
+    EXPECT_FALSE(commands[3]->isVisible());
+    commands[2]->trigger();
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen.at(0).at(0).toString(), work.path("b.zel"));
+}
+
+TEST_F(MainWindow, CommandLineProjectOpensTheWindowsItRecords) {
+    writeFile(work.dir / "p.zel", "[Project]\r\nVarList=1\r\n");
+    writeFile(work.dir / "q.zel", "[Project]\r\n");
+    auto form = makeForm(fakeToolServices({"Matrix", "VarList"}));
+    QSignalSpy opened(form.get(), &TMainForm::projectOpenRequested);
+    form->runStartupOpening(work.path("p.zel"));
+    EXPECT_EQ(work.ini->ReadString("Common", "LastProject", ""), work.path("p.zel"));
+    EXPECT_EQ(form->Tool("Matrix"), nullptr);
+    EXPECT_EQ(form->ActiveTool(), form->Tool("VarList"));
+    EXPECT_EQ(work.ini->ReadString("Common", "LastTab", ""), "VarList");
+    EXPECT_FALSE(work.ini->ReadBool("Windows", "Phone", true));
+    ASSERT_EQ(opened.count(), 1);
+    EXPECT_EQ(opened.at(0).at(0).toString(), work.path("p.zel"));
+
+    auto other = makeForm(fakeToolServices({"Matrix", "VarList"}));
+    other->runStartupOpening(work.path("q.zel")); // records neither: both open
+    EXPECT_NE(other->Tool("VarList"), nullptr);
+    EXPECT_EQ(other->ActiveTool(), other->Tool("Matrix"));
+}
+
+TEST_F(MainWindow, ToolTabKeepsItsStateAndMenuCommand) {
+    auto form = makeForm(fakeToolServices({"Archives"}));
+    form->runStartupOpening(QString());
+    form->ToggleTool(kToolArchives, true);
+    TMyTabControl* tool = form->Tool("Archives");
+    EXPECT_EQ(tool->ToolIndex(), kToolArchives);
+    EXPECT_EQ(tool->MenuCommand(), form->ToolCommand(kToolArchives));
+    EXPECT_EQ(tool->PageControl(), form->Pages());
+    EXPECT_EQ(tabText(*form), "Архивы звонков");
+    tool->SetCaption("Архив");
+    EXPECT_EQ(tabText(*form), "Архив");
+    tool->SetChanged(true);
+    tool->SetChanged(true);
+    EXPECT_EQ(form->windowTitle(), "Telmira*");
+    tool->SetVisible(false);
+    EXPECT_FALSE(form->ToolCommand(kToolArchives)->isChecked());
+    EXPECT_FALSE(form->Pages()->isTabVisible(tool->PageIndex()));
+}
+
+} // namespace
