@@ -11,14 +11,6 @@
 
 namespace telmira::app {
 
-QStringList CodeDirectoryOrigins::CountryList() const {
-    return directory_->CountryList();
-}
-
-QStringList CodeDirectoryOrigins::CityLines(const QString& countryCode) const {
-    return directory_->CityLines(countryCode);
-}
-
 NumberServices NumberServicesOver(std::shared_ptr<const contacts::TCodeDirectory> directory) {
     NumberServices services;
     services.split = [directory](const QString& number, bool keepCodes, const HomeArea& home) {
@@ -63,10 +55,10 @@ ZelHooks ZelHooksOfThisBuild() {
 
     // The normal run reads codes.voc of its work directory once; the settings dialog, the
     // number display and the database module share that reading.
-    auto codes = std::make_shared<std::shared_ptr<const contacts::TCodeDirectory>>();
+    auto codes = std::make_shared<std::shared_ptr<contacts::TCodeDirectory>>();
     hooks.prepareWindow = [codes](const QString& workDir, MainWindowServices& window) {
         *codes = std::make_shared<contacts::TCodeDirectory>(workDir + QStringLiteral("codes.voc"));
-        window.origins = std::make_shared<CodeDirectoryOrigins>(*codes);
+        window.codes = *codes;
         window.numbers = NumberServicesOver(*codes);
         window.installers.push_back([](TMainForm& form) { InstallProjectCommands(form); });
     };

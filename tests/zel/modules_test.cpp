@@ -45,13 +45,13 @@ struct NormalRunModules : ::testing::Test {
 
 TEST_F(NormalRunModules, IncomingNumbersAreSplitAgainstTheHomeArea) {
     MainWindowServices services = prepared();
-    ASSERT_TRUE(services.origins);
-    EXPECT_TRUE(services.origins->CountryChoices().contains("Россия (7)"));
+    ASSERT_TRUE(services.codes);
+    EXPECT_TRUE(services.codes->CountryChoiceList(false).lines.contains("Россия (7)"));
 
     StartState state;
     state.workDir = str(work.dir());
     auto ini = std::make_unique<TMyIniFile>(str(work.dir()) + "zel.ini");
-    state.home = readHomeArea(*ini, state, services.origins->CountryList());
+    state.home = readHomeArea(*ini, state, services.codes->CountryList());
     TMainForm form(state, *ini, services);
     // A fixed port that does not exist: the link waits for it and the window gets no replies
     // but those posted here.
