@@ -88,8 +88,12 @@ public:
         const auto column = Column(index.column());
         if (role == Qt::DisplayRole || role == Qt::EditRole)
             return state_.Cell(index.row(), column);
-        if (role == Qt::CheckStateRole && column == VocEditorState::RangeColumn)
+        if (column != VocEditorState::RangeColumn)
+            return {};
+        if (role == Qt::CheckStateRole)
             return state_.Rows()[size_t(index.row())].isOperator ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::ToolTipRole) // long range lists do not fit the column
+            return state_.Cell(index.row(), column);
         return {};
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -278,16 +282,21 @@ QWidget* TVocEditor::buildPage() {
                 false, [&metrics](const QString& line) { return metrics.horizontalAdvance(line); })
             .widest;
     country_->view()->setMinimumWidth(widest + 25);
-    country_->setMinimumWidth(std::clamp(widest + 40, 200, 320));
+    country_->setMinimumWidth(std::clamp(widest + 40, 200, 300));
     country_->lineEdit()->installEventFilter(this);
     auto* countryLabel = new QLabel(QStringLiteral("Страна"));
     countryLabel->setBuddy(country_);
     top->addWidget(countryLabel);
     top->addWidget(country_);
+    top->addStretch(1);
+    layout->addLayout(top);
     connect(country_, &QComboBox::textActivated, this, &TVocEditor::ChooseCountry);
     connect(country_->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { ChooseCountry(country_->currentText()); });
 
+    // The country's fields go on a line of their own: the tab stays usable at the main
+    // window's smallest width.
+    auto* fieldsLine = new QHBoxLayout;
     for (int field = 0; field < 3; ++field) {
         const QString caption = QString::fromUtf8(kFieldCaptions[field]);
         auto* line = new QLineEdit;
@@ -297,15 +306,16 @@ QWidget* TVocEditor::buildPage() {
         line->setAccessibleName(caption);
         auto* label = new QLabel(caption);
         label->setBuddy(line);
-        top->addSpacing(12);
-        top->addWidget(label);
-        top->addWidget(line);
+        if (field > 0)
+            fieldsLine->addSpacing(16);
+        fieldsLine->addWidget(label);
+        fieldsLine->addWidget(line);
         fields_[field] = line;
         const auto which = VocEditorState::CountryField(field);
         connect(line, &QLineEdit::editingFinished, this, [this, which] { commitField(which); });
     }
-    top->addStretch(1);
-    layout->addLayout(top);
+    fieldsLine->addStretch(1);
+    layout->addLayout(fieldsLine);
 
     grid_ = new CityGrid(*this);
     model_ = new Model(
@@ -328,7 +338,7 @@ QWidget* TVocEditor::buildPage() {
     for (int column = 0; column < 3; ++column)
         header->resizeSection(
             column, headerMetrics.horizontalAdvance(QString::fromUtf8(kColumnCaptions[column])) +
-                        (column == VocEditorState::CodeColumn ? 24 : 60));
+                        (column == VocEditorState::CodeColumn ? 24 : 40));
     connect(header, &QHeaderView::sectionClicked, this, &TVocEditor::sortBy);
     auto* gridLabel = new QLabel(QStringLiteral("Города и операторы"));
     gridLabel->setBuddy(grid_);
