@@ -239,4 +239,29 @@ const QString& TCodeDirectory::FileName() const {
     return file_->FileName();
 }
 
+OriginCityChoice ChooseOriginCity(const TCodeDirectory& directory, const QString& countryCode,
+                                  const QString& cityText, const QStringList& cityList) {
+    OriginCityChoice choice;
+    choice.text = cityText;
+    choice.applies = directory.HasCityDirectory(countryCode);
+    if (!choice.applies)
+        return choice;
+    const QStringList lines = directory.CityLines(countryCode);
+    const auto cityField = [&lines](const QString& code, const char* field) {
+        return LookupField(lines, QStringLiteral("Code"), code, QString(), QLatin1String(field));
+    };
+    const NameAndCode city = splitNameAndCode(cityText);
+    QString code = city.code;
+    const QString replace = cityField(code, "Replace").trimmed();
+    if (!replace.isEmpty() && replace.size() == code.size()) {
+        code = replace;
+        choice.text = choiceLine(city.name, code, false);
+        choice.listIndex = static_cast<int>(cityList.indexOf(choice.text));
+    } else {
+        choice.listIndex = static_cast<int>(cityList.indexOf(cityText));
+    }
+    choice.localCodes = cityField(code, "LocalCodes");
+    return choice;
+}
+
 } // namespace telmira::contacts

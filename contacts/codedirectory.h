@@ -138,4 +138,17 @@ private:
     const CitySection& section(const QString& countryCode) const;
 };
 
+// What the settings dialog does when a home city is chosen or typed ("Москва (095)"): a row
+// whose `Replace` code is not blank and as long as the chosen code turns the choice into the
+// replacement (`text` then names the list line with the same name and the new code, when
+// `listIndex` found it); the local codes come from the row of the (possibly replaced) code.
+struct OriginCityChoice {
+    bool applies = false; // false when the country has no city directory: nothing changes
+    QString text;         // the city field's text afterwards
+    int listIndex = -1;   // the line of the city list to select, -1 to leave the selection
+    QString localCodes;
+};
+OriginCityChoice ChooseOriginCity(const TCodeDirectory& directory, const QString& countryCode,
+                                  const QString& cityText, const QStringList& cityList);
+
 } // namespace telmira::contacts

@@ -88,8 +88,16 @@ QStringList VocEditorState::CountryChoices() const {
 }
 
 QString VocEditorState::InitialChoice() const {
-    return settings_ ? settings_->ReadString(kSection, kCountryKey, kDefaultCountry)
-                     : kDefaultCountry;
+    const QString stored =
+        settings_ ? settings_->ReadString(kSection, kCountryKey, kDefaultCountry) : kDefaultCountry;
+    const QStringList choices = CountryChoices();
+    if (choices.contains(stored) || choices.isEmpty())
+        return choices.isEmpty() ? kDefaultCountry : stored;
+    return choices.contains(kDefaultCountry) ? kDefaultCountry : choices.first();
+}
+
+QChar VocEditorState::ChooserCharacter(QChar typed, bool emptyOrAllSelected) {
+    return emptyOrAllSelected && typed.isLetter() ? typed.toUpper() : typed;
 }
 
 void VocEditorState::SelectCountry(const QString& choice) {

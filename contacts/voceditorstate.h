@@ -31,9 +31,14 @@ public:
     // `settings` (zel.ini) keeps the chosen country under VocEditor.Country; may be null.
     VocEditorState(TCodeDirectory& directory, SettingsFile* settings);
 
-    // The country chooser's lines and the entry to select at opening.
+    // The country chooser's lines and the entry to select at opening: VocEditor.Country when
+    // the directory lists it, else "Россия (7)" when listed, else the first line (a damaged
+    // setting never names a section that does not belong to a country).
     QStringList CountryChoices() const;
     QString InitialChoice() const;
+    // A character typed into the country chooser: a letter typed into an empty chooser or over
+    // its whole text becomes upper case.
+    static QChar ChooserCharacter(QChar typed, bool emptyOrAllSelected);
 
     // Changes the country ("Россия (7)"): saves the current section when it was changed, then
     // loads the chosen country's fields and rows and records the choice in the settings.

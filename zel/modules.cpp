@@ -4,20 +4,13 @@
 #include "contacts/numbers.h"
 #include "contacts/splitnumber.h"
 #include "frame/workdir.h"
+#include "gui/contacts/voceditor.h"
 #include "project/exportdriver.h"
 #include "zel/projectcommands.h"
 
 #include <QCoreApplication>
 
 namespace telmira::app {
-
-QStringList CodeDirectoryOrigins::CountryList() const {
-    return directory_->CountryList();
-}
-
-QStringList CodeDirectoryOrigins::CityLines(const QString& countryCode) const {
-    return directory_->CityLines(countryCode);
-}
 
 NumberServices NumberServicesOver(std::shared_ptr<const contacts::TCodeDirectory> directory) {
     NumberServices services;
@@ -62,12 +55,18 @@ ZelHooks ZelHooksOfThisBuild() {
     };
 
     // The normal run reads codes.voc of its work directory once; the settings dialog, the
-    // number display and the database module share that reading.
-    auto codes = std::make_shared<std::shared_ptr<const contacts::TCodeDirectory>>();
+    // number display, the database module and the city-code editor share that reading, so what
+    // the editor changes the others see at once.
+    auto codes = std::make_shared<std::shared_ptr<contacts::TCodeDirectory>>();
     hooks.prepareWindow = [codes](const QString& workDir, MainWindowServices& window) {
         *codes = std::make_shared<contacts::TCodeDirectory>(workDir + QStringLiteral("codes.voc"));
-        window.origins = std::make_shared<CodeDirectoryOrigins>(*codes);
+        window.codes = *codes;
         window.numbers = NumberServicesOver(*codes);
+        window.tools.insert(
+            QStringLiteral("VocEditor"),
+            [directory = *codes](ToolContext& tool) -> std::unique_ptr<TMyTabControl> {
+                return std::make_unique<contacts::TVocEditor>(directory, &tool.ini);
+            });
         window.installers.push_back([](TMainForm& form) { InstallProjectCommands(form); });
     };
     hooks.openDataModule = [codes](const StartState& state, QString* error) {

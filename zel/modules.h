@@ -1,7 +1,6 @@
 #pragma once
 
 #include "contacts/codedirectory.h"
-#include "frame/originchoices.h"
 #include "gui/frame/mainwindowservices.h"
 #include "gui/frame/zelstart.h"
 
@@ -16,19 +15,6 @@ class TDataModule1;
 
 // The modules of this build, handed to zel's start: everything main.cpp wires.
 namespace telmira::app {
-
-// The city-code directory of the contacts subsystem as the settings dialog and the start read
-// it (one reading of codes.voc for the whole application).
-class CodeDirectoryOrigins : public OriginDirectory {
-public:
-    explicit CodeDirectoryOrigins(std::shared_ptr<const contacts::TCodeDirectory> directory)
-        : directory_(std::move(directory)) {}
-    QStringList CountryList() const override;
-    QStringList CityLines(const QString& countryCode) const override;
-
-private:
-    std::shared_ptr<const contacts::TCodeDirectory> directory_;
-};
 
 // Phone events' numbers split and laid out by the number module against the directory.
 NumberServices NumberServicesOver(std::shared_ptr<const contacts::TCodeDirectory> directory);

@@ -2,6 +2,7 @@
 #include "gui/frame/mainform.h"
 
 #include "base/version.h"
+#include "contacts/codedirectory.h"
 #include "frame/recentprojects.h"
 #include "frame/settings.h"
 #include "frame/singleinstance.h"
@@ -57,9 +58,9 @@ TMainForm::TMainForm(StartState& state, SettingsFile& ini, MainWindowServices se
     setWindowTitle(QStringLiteral("Telmira"));
     setWindowIcon(buttonIcon(ButtonPicture::Application));
     setMinimumSize(500, 440);
-    if (!services_.origins)
-        services_.origins =
-            std::make_shared<VocFileOrigins>(state_.workDir + QStringLiteral("codes.voc"));
+    if (!services_.codes)
+        services_.codes = std::make_shared<contacts::TCodeDirectory>(state_.workDir +
+                                                                     QStringLiteral("codes.voc"));
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);

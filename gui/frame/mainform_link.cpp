@@ -325,7 +325,7 @@ void TMainForm::ShowSettingsDialog(bool firstTabOnly) {
     QWidget* owner = testConnectForm_ && testConnectForm_->isVisible()
                          ? static_cast<QWidget*>(testConnectForm_)
                          : static_cast<QWidget*>(this);
-    TSettingsDialog dialog(ini_, state_, thread_.get(), *services_.origins, firstTabOnly, owner);
+    TSettingsDialog dialog(ini_, state_, thread_.get(), *services_.codes, firstTabOnly, owner);
     if (dialog.exec() != QDialog::Accepted)
         return;
     popupCommand_->setChecked(state_.showPopupWindow);

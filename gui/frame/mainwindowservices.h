@@ -1,6 +1,5 @@
 #pragma once
 
-#include "frame/originchoices.h"
 #include "frame/startup.h"
 #include "link/dispatch.h"
 
@@ -15,6 +14,9 @@
 // them; an empty member is a module this build does not have (its commands stay disabled).
 namespace telmira {
 
+namespace contacts {
+class TCodeDirectory;
+}
 class SettingsFile;
 class TMainForm;
 class TMyTabControl;
@@ -53,9 +55,10 @@ struct MainWindowServices {
     // The archive reply handler; it takes archive replies whether the archive tool is open or
     // not.
     std::function<std::unique_ptr<ReplyAddressee>(ToolContext&)> archiveHandler;
-    // The city-code directory's country and city lists; codes.voc of the work directory when
-    // not given.
-    std::shared_ptr<OriginDirectory> origins;
+    // The city-code directory, read once for the whole run: the settings dialog's country and
+    // city lists, the number display and the city-code editor share it. codes.voc of the work
+    // directory when not given.
+    std::shared_ptr<contacts::TCodeDirectory> codes;
     // Each runs once the main window exists, to connect a module's commands (project menu,
     // alarms, ...) to it.
     std::vector<std::function<void(TMainForm&)>> installers;

@@ -1,5 +1,6 @@
 #include "gui/frame/normalrun.h"
 
+#include "contacts/codedirectory.h"
 #include "frame/settings.h"
 #include "frame/singleinstance.h"
 #include "gui/frame/mainform.h"
@@ -43,10 +44,10 @@ void NormalRun::Start(InstanceServer* channel) {
     // The phone panel is not part of this build: phone mode runs with the tool window.
     state_.toolMode = true;
 
-    if (!services_.origins)
-        services_.origins =
-            std::make_shared<VocFileOrigins>(workDir_ + QStringLiteral("codes.voc"));
-    const QStringList countryList = services_.origins->CountryList();
+    if (!services_.codes)
+        services_.codes =
+            std::make_shared<contacts::TCodeDirectory>(workDir_ + QStringLiteral("codes.voc"));
+    const QStringList countryList = services_.codes->CountryList();
     mainForm_ = std::make_unique<TMainForm>(state_, *ini_, services_);
     TMainForm& form = *mainForm_;
     if (showMainWindowAtCreation(state_))

@@ -1,6 +1,6 @@
 #include "gui/frame/settingsdialog.h"
 
-#include "frame/originchoices.h"
+#include "contacts/codedirectory.h"
 #include "frame/records.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
@@ -57,8 +57,9 @@ void selectOrType(QComboBox* box, const QString& text) {
 } // namespace
 
 TSettingsDialog::TSettingsDialog(SettingsFile& ini, StartState& state, link::TCommThread* link,
-                                 const OriginDirectory& origins, bool firstTabOnly, QWidget* parent)
-    : QDialog(parent), ini_(ini), state_(state), link_(link), origins_(origins) {
+                                 const contacts::TCodeDirectory& codes, bool firstTabOnly,
+                                 QWidget* parent)
+    : QDialog(parent), ini_(ini), state_(state), link_(link), codes_(codes) {
     setWindowTitle(QStringLiteral("Настройки программы"));
     setObjectName(QStringLiteral("SettingsDialog"));
     auto* layout = new QVBoxLayout(this);
@@ -172,20 +173,21 @@ void TSettingsDialog::fill() {
     longDistance_->setText(home.longDistance);
     international_->setText(home.international);
     localCodes_->setText(home.localCodes);
-    country_->addItems(origins_.CountryChoices());
+    country_->addItems(codes_.CountryChoiceList(false).lines);
     selectOrType(country_, placeChoiceText(home.countryName, home.countryCode));
-    city_->addItems(origins_.CityChoices(home.countryCode));
+    city_->addItems(codes_.CityChoiceList(home.countryCode, false).lines);
     selectOrType(city_, placeChoiceText(home.cityName, home.cityCode));
 }
 
 void TSettingsDialog::countryChosen(const QString& text) {
     const NameAndCode country = splitNameAndCode(text);
     city_->clear();
-    city_->addItems(origins_.CityChoices(country.code));
+    city_->addItems(codes_.CityChoiceList(country.code, false).lines);
     city_->setCurrentIndex(-1);
     city_->setEditText(QString());
-    longDistance_->setText(origins_.CountryField(country.name, QStringLiteral("LongDistance")));
-    international_->setText(origins_.CountryField(country.name, QStringLiteral("International")));
+    const std::optional<contacts::CountryRow> row = codes_.CountryByName(country.name);
+    longDistance_->setText(row ? row->longDistance : QString());
+    international_->setText(row ? row->international : QString());
 }
 
 void TSettingsDialog::cityChosen(const QString& text) {
@@ -193,7 +195,8 @@ void TSettingsDialog::cityChosen(const QString& text) {
     QStringList cities;
     for (int i = 0; i < city_->count(); ++i)
         cities << city_->itemText(i);
-    const CityChoice choice = chooseCity(origins_, countryCode, text, cities);
+    const contacts::OriginCityChoice choice =
+        contacts::ChooseOriginCity(codes_, countryCode, text, cities);
     if (!choice.applies)
         return;
     if (choice.listIndex >= 0)
@@ -233,7 +236,7 @@ void TSettingsDialog::apply() {
     const QString cityText = upperFirst(city_->currentText());
     HomeArea home = homeAreaFrom(countryText, cityText, longDistance_->text().trimmed(),
                                  international_->text().trimmed(), localCodes_->text().trimmed(),
-                                 origins_.CountryList());
+                                 codes_.CountryList());
     // The prefixes are those of the fields, also for the default country.
     home.longDistance = longDistance_->text().trimmed();
     home.international = international_->text().trimmed();

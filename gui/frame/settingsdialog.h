@@ -14,20 +14,24 @@ class QTabWidget;
 // hands a changed port to the link.
 namespace telmira {
 
-class OriginDirectory;
 class SettingsFile;
 struct StartState;
 namespace link {
 class TCommThread;
 }
+namespace contacts {
+class TCodeDirectory;
+}
 
 class TSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    // `link` may be null (no link). `firstTabOnly` shows only the link's tab (the connection
-    // test opens it so).
+    // `link` may be null (no link). `codes` is the application's city-code directory: the
+    // country and city lists show it as it is now, the city-code editor's changes included.
+    // `firstTabOnly` shows only the link's tab (the connection test opens it so).
     TSettingsDialog(SettingsFile& ini, StartState& state, link::TCommThread* link,
-                    const OriginDirectory& origins, bool firstTabOnly, QWidget* parent = nullptr);
+                    const contacts::TCodeDirectory& codes, bool firstTabOnly,
+                    QWidget* parent = nullptr);
     ~TSettingsDialog() override;
 
     // OK: when the entries pass the checks they are written and the dialog closes; otherwise
@@ -70,7 +74,7 @@ private:
     SettingsFile& ini_;
     StartState& state_;
     link::TCommThread* link_;
-    const OriginDirectory& origins_;
+    const contacts::TCodeDirectory& codes_;
     QString problem_;
 
     QTabWidget* tabs_ = nullptr;

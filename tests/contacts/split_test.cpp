@@ -154,6 +154,29 @@ TEST(CodeDirectory, ChoiceListsNameEveryRowAndMeasureTheWidest) {
     EXPECT_TRUE(dir->CityChoiceList("49", false).lines.isEmpty());
 }
 
+TEST(CodeDirectory, AChosenHomeCityTakesItsReplacementCodeAndLocalCodes) {
+    const auto dir = directoryOf("[CountryCodes]\r\n"
+                                 "a=Code=7; RusName=Россия; Length=10; LongDistance=8;\r\n"
+                                 "b=Code=1; RusName=США; Length=10;\r\n"
+                                 "[Country7]\r\n"
+                                 "1=Name=Москва; Code=495; LocalCodes=495,499;\r\n"
+                                 "1=Name=Москва; Code=095; Replace=495;\r\n"
+                                 "2=Name=Город; Code=12; Replace=345;\r\n");
+    const QStringList cities = dir->CityChoiceList(" 7 ", false).lines;
+    ASSERT_EQ(cities.size(), 3);
+    const OriginCityChoice renumbered = ChooseOriginCity(*dir, "7", "Москва (095)", cities);
+    EXPECT_TRUE(renumbered.applies);
+    EXPECT_EQ(renumbered.text, QStringLiteral("Москва (495)"));
+    EXPECT_EQ(renumbered.listIndex, 0);
+    EXPECT_EQ(renumbered.localCodes, "495,499");
+    // A replacement of another length is ignored.
+    const OriginCityChoice otherLength = ChooseOriginCity(*dir, "7", "Город (12)", cities);
+    EXPECT_EQ(otherLength.text, QStringLiteral("Город (12)"));
+    EXPECT_EQ(otherLength.listIndex, 2);
+    // A country without a city directory changes nothing.
+    EXPECT_FALSE(ChooseOriginCity(*dir, "1", "Нью-Йорк (212)", {}).applies);
+}
+
 TEST(CodeDirectory, CountryCodeSearchStopsAtTheFirstCodeWhoseLengthsFail) {
     const auto dir = directoryOf(kSmallVoc);
     // "44" + 9 or 10 digits fits; + 8 digits does not, and no shorter prefix is tried.

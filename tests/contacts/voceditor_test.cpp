@@ -131,4 +131,32 @@ TEST(VocEditor, KeyFiltersFollowTheColumn) {
     EXPECT_TRUE(S::AcceptsCharacter(S::NameColumn, QChar(0x0416)));
     EXPECT_TRUE(S::AcceptsFieldCharacter('7'));
     EXPECT_FALSE(S::AcceptsFieldCharacter(' '));
+    // The country chooser: only a letter over an empty or wholly selected text is raised.
+    EXPECT_EQ(S::ChooserCharacter(QChar(0x0440), true), QChar(0x0420)); // р -> Р
+    EXPECT_EQ(S::ChooserCharacter(QChar(0x0440), false), QChar(0x0440));
+    EXPECT_EQ(S::ChooserCharacter('7', true), QChar('7'));
+}
+
+TEST(VocEditor, AStoredCountryTheDirectoryDoesNotListFallsBackToAListedOne) {
+    Editor e;
+    struct Case {
+        const char* stored;
+        const char* opened;
+    };
+    const Case cases[] = {
+        {"Казахстан (7)", "Казахстан (7)"},
+        {"Атлантида (999)", "Россия (7)"},
+        {"garbage", "Россия (7)"},
+        {"", "Россия (7)"},
+    };
+    for (const Case& c : cases) {
+        e.ini->WriteString("VocEditor", "Country", QString::fromUtf8(c.stored));
+        EXPECT_EQ(e.state->InitialChoice(), QString::fromUtf8(c.opened)) << c.stored;
+    }
+    // Without Russia the first listed country opens; an empty directory opens the default.
+    auto other = TCodeDirectory::fromBytes(QByteArray::fromStdString(
+        utf8ToCp1251("[CountryCodes]\r\n1=Code=380; RusName=Украина;\r\n")));
+    EXPECT_EQ(VocEditorState(*other, e.ini.get()).InitialChoice(), QStringLiteral("Украина (380)"));
+    auto empty = TCodeDirectory::fromBytes({});
+    EXPECT_EQ(VocEditorState(*empty, nullptr).InitialChoice(), QStringLiteral("Россия (7)"));
 }

@@ -1,9 +1,7 @@
 // Rules of the main window that need no display: the tool table, the recent-projects list,
-// closing and the tray, the debug window's send rows and trace, the number display, and the
-// settings dialog's city choice.
+// closing and the tray, the debug window's send rows and trace, and the number display.
 #include "base/cp1251.h"
 #include "frame/debugtrace.h"
-#include "frame/originchoices.h"
 #include "frame/recentprojects.h"
 #include "frame/settings.h"
 #include "frame/tooltable.h"
@@ -208,37 +206,6 @@ TEST(NumberDisplay, MaskCityAndExtension) {
     EXPECT_EQ(unknown.label, "Последний номер: [-------]");
     EXPECT_EQ(unknown.hint, "Номер не определен|");
     EXPECT_EQ(unknown.tag, 2);
-}
-
-TEST(OriginChoices, ListsFromCodesVocAndTheReplaceRule) {
-    TempDir dir;
-    writeFile(dir / "codes.voc",
-              utf8ToCp1251("[CountryCodes]\r\n"
-                           "a=Code=7; RusName=Россия; Length=10; LongDistance=8;\r\n"
-                           "b=Code=1; RusName=США; Length=10;\r\n"
-                           "[Country7]\r\n"
-                           "1=Name=Москва; Code=495; LocalCodes=495,499;\r\n"
-                           "1=Name=Москва; Code=095; Replace=495;\r\n"
-                           "2=Name=Город; Code=12; Replace=345;\r\n"));
-    const VocFileOrigins origins(QString::fromStdString((dir / "codes.voc").string()));
-    EXPECT_EQ(origins.CountryChoices(), (QStringList{"Россия (7)", "США (1)"}));
-    const QStringList cities = origins.CityChoices(" 7 ");
-    EXPECT_EQ(cities, (QStringList{"Москва (495)", "Москва (095)", "Город (12)"}));
-    EXPECT_TRUE(origins.CityChoices("1").isEmpty());
-    EXPECT_EQ(origins.CountryField("РОССИЯ", "LongDistance"), "8");
-
-    const CityChoice renumbered = chooseCity(origins, "7", "Москва (095)", cities);
-    EXPECT_TRUE(renumbered.applies);
-    EXPECT_EQ(renumbered.text, "Москва (495)");
-    EXPECT_EQ(renumbered.listIndex, 0);
-    EXPECT_EQ(renumbered.localCodes, "495,499");
-    const CityChoice otherLength = chooseCity(origins, "7", "Город (12)", cities);
-    EXPECT_EQ(otherLength.text, "Город (12)");
-    EXPECT_EQ(otherLength.listIndex, 2);
-    EXPECT_FALSE(chooseCity(origins, "1", "Нью-Йорк (212)", {}).applies);
-
-    const VocFileOrigins missing(QString::fromStdString((dir / "none.voc").string()));
-    EXPECT_TRUE(missing.CountryList().isEmpty());
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The modules this build hands to the start: the city-code directory, the number services and
 // the database module, seen through the main window as a normal run sets it up.
 #include "contacts/datamodule.h"
+#include "frame/tooltable.h"
+#include "gui/contacts/voceditor.h"
 #include "gui/frame/mainform.h"
 #include "link/commthread.h"
 #include "link/linkevents.h"
@@ -10,8 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QTableView>
+
+#include <algorithm>
 
 using namespace telmira;
 using namespace telmira::test;
@@ -45,13 +51,13 @@ struct NormalRunModules : ::testing::Test {
 
 TEST_F(NormalRunModules, IncomingNumbersAreSplitAgainstTheHomeArea) {
     MainWindowServices services = prepared();
-    ASSERT_TRUE(services.origins);
-    EXPECT_TRUE(services.origins->CountryChoices().contains("Россия (7)"));
+    ASSERT_TRUE(services.codes);
+    EXPECT_TRUE(services.codes->CountryChoiceList(false).lines.contains("Россия (7)"));
 
     StartState state;
     state.workDir = str(work.dir());
     auto ini = std::make_unique<TMyIniFile>(str(work.dir()) + "zel.ini");
-    state.home = readHomeArea(*ini, state, services.origins->CountryList());
+    state.home = readHomeArea(*ini, state, services.codes->CountryList());
     TMainForm form(state, *ini, services);
     // A fixed port that does not exist: the link waits for it and the window gets no replies
     // but those posted here.
@@ -97,4 +103,28 @@ TEST_F(NormalRunModules, DatabaseOpensInTheWorkDirectoryAndADamagedOneIsReported
         error.startsWith("База данных " + contacts::TDataModule1::DatabasePath(state.workDir)))
         << error.toStdString();
     EXPECT_EQ(readFile(work / "db/zel.sqlite"), junk.toStdString());
+}
+
+TEST_F(NormalRunModules, TheCityCodeEditorEditsTheDirectoryTheWindowReads) {
+    MainWindowServices services = prepared();
+    ASSERT_TRUE(services.tools.contains("VocEditor"));
+    StartState state;
+    state.workDir = str(work.dir());
+    state.toolMode = true;
+    auto ini = std::make_unique<TMyIniFile>(str(work.dir()) + "zel.ini");
+    TMainForm form(state, *ini, services);
+    ASSERT_TRUE(form.ToolCommand(kToolVocEditor)->isEnabled());
+    form.ToggleTool(kToolVocEditor, true);
+    auto* editor = dynamic_cast<contacts::TVocEditor*>(form.Tool("VocEditor"));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->CountryChooser()->currentText(), "Россия (7)");
+
+    // A city renamed in the grid reaches the one directory once the tab is left.
+    QAbstractItemModel* grid = editor->Grid()->model();
+    ASSERT_TRUE(grid->setData(grid->index(0, 0), "Тестоград"));
+    form.ToggleTool(kToolVocEditor, false);
+    EXPECT_EQ(form.Tool("VocEditor"), editor); // changed: kept, hidden
+    const QStringList cities = services.codes->CityChoiceList("7", false).lines;
+    EXPECT_TRUE(std::any_of(cities.begin(), cities.end(),
+                            [](const QString& line) { return line.startsWith("Тестоград ("); }));
 }

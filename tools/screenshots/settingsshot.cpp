@@ -2,7 +2,7 @@
 // directory (its zel.ini and codes.voc, read only), on the page asked for, until the time is
 // up. The screenshot script (shoot.sh) takes its picture.
 //   settingsshot WORK_DIR [PAGE [SECONDS]]
-#include "frame/originchoices.h"
+#include "contacts/codedirectory.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
 #include "gui/frame/settingsdialog.h"
@@ -32,10 +32,10 @@ int main(int argc, char** argv) {
     state.workDir = workDir;
     readStartSettings(ini, state);
     readRunSettings(ini, listedSerialPorts(), state);
-    const VocFileOrigins origins(workDir + QStringLiteral("codes.voc"));
-    state.home = readHomeArea(ini, state, origins.CountryList());
+    const contacts::TCodeDirectory codes(workDir + QStringLiteral("codes.voc"));
+    state.home = readHomeArea(ini, state, codes.CountryList());
 
-    TSettingsDialog dialog(ini, state, nullptr, origins, false);
+    TSettingsDialog dialog(ini, state, nullptr, codes, false);
     dialog.Tabs()->setCurrentIndex(page);
     dialog.move(40, 40);
     dialog.show();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of zel's windows: starts the window demo (zel on the phone simulator, a call
-# ringing after five seconds) on a virtual X display and saves PNGs of the main window, the
-# debug window and the settings dialog.
+# ringing after five seconds) on a virtual X display and saves PNGs of the main window with the
+# city-code editor tab open (before and after the call), the debug window and the settings
+# dialog.
 #   tools/screenshots/shoot.sh [BUILD_DIR [OUT_DIR]]
 # BUILD_DIR defaults to build (the tree must be built), OUT_DIR to BUILD_DIR/screenshots. Needs
 # the Debian packages xvfb, imagemagick and x11-utils. The pictures never go into the
@@ -69,10 +70,15 @@ wait_for_window() {
     return 1
 }
 
+# The demo opens with the city-code editor as its tab (the demo keeps this zel.ini).
+mkdir -p "$tmp/demo-work"
+printf '[Windows]\r\nVocEditor=1\r\n[Common]\r\nLastTab=VocEditor\r\n' >"$tmp/demo-work/zel.ini"
 "$root/scripts/demo-window.sh" "$build/work" "$tmp/demo-work" </dev/null >"$tmp/demo.log" 2>&1 &
 demo_pid=$!
 wait_for_window "Отладчик"
-sleep 9 # the call rings five seconds after the start
+sleep 2
+import -window "$(window_id Telmira)" "$out/voc-editor.png"
+sleep 7 # the call rings five seconds after the start
 import -window "$(window_id Telmira)" "$out/main-window.png"
 import -window "$(window_id Отладчик)" "$out/debug-window.png"
 import -window root "$out/screen.png"

@@ -131,6 +131,37 @@ TEST_F(MainWindow, UncheckingAChangedLayoutToolKeepsItHidden) {
     EXPECT_EQ(toggled.at(4), (QList<QVariant>{"VarList", false}));
 }
 
+TEST_F(MainWindow, TheCityCodeEditorIsOfferedWhenRegisteredAndKeptHiddenWhileChanged) {
+    EXPECT_FALSE(
+        makeForm(fakeToolServices({"Archives"}))->ToolCommand(kToolVocEditor)->isEnabled());
+
+    auto form = makeForm(fakeToolServices({"VocEditor"}));
+    form->runStartupOpening(QString());
+    QAction* command = form->ToolCommand(kToolVocEditor);
+    ASSERT_TRUE(command->isEnabled());
+    EXPECT_EQ(command->text(), "Справочник городов");
+    command->trigger();
+    TMyTabControl* voc = form->Tool("VocEditor");
+    ASSERT_NE(voc, nullptr);
+    EXPECT_TRUE(voc->IsVisible());
+    EXPECT_TRUE(windowsKey("VocEditor"));
+    EXPECT_EQ(form->ActiveTool(), voc);
+    EXPECT_FALSE(form->SaveCommand()->isEnabled());
+    voc->SetChanged(true);
+    EXPECT_TRUE(form->SaveCommand()->isEnabled()); // the Save button serves the city codes
+
+    // Unchecked with unsaved changes: hidden, not destroyed; checked again: the same tab.
+    command->trigger();
+    EXPECT_EQ(form->Tool("VocEditor"), voc);
+    EXPECT_FALSE(voc->IsVisible());
+    EXPECT_FALSE(command->isChecked());
+    EXPECT_FALSE(windowsKey("VocEditor"));
+    command->trigger();
+    EXPECT_EQ(form->Tool("VocEditor"), voc);
+    EXPECT_TRUE(voc->Changed());
+    EXPECT_TRUE(voc->IsVisible());
+}
+
 TEST_F(MainWindow, ClosingTabsByTheirPicture) {
     auto form = makeForm(fakeToolServices({"Archives", "NoteBook", "VocEditor"}));
     form->runStartupOpening(QString());

@@ -1,7 +1,7 @@
 // The settings dialog "Настройки программы": filled from zel.ini, codes.voc and the link; the
 // country and city lists with the Replace rule; the checks; OK writing every key and handing a
 // changed port to the link.
-#include "frame/originchoices.h"
+#include "contacts/codedirectory.h"
 #include "gui/frame/mainform.h"
 #include "gui/frame/settingsdialog.h"
 #include "link/commthread.h"
@@ -37,23 +37,21 @@ class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override {
         writeFile(work.dir / "codes.voc", utf8ToCp1251(kCodes));
-        originsFile = std::make_unique<VocFileOrigins>(work.path("codes.voc"));
+        codes = std::make_unique<contacts::TCodeDirectory>(work.path("codes.voc"));
         work.writeIni("[Common]\r\nComPort=/dev/null\r\nCountryOrigin=Россия (7)\r\n"
                       "CityOrigin=Москва (495)\r\nLongDistance=8\r\nInternational=810\r\n");
         readStartSettings(*work.ini, work.state);
-        work.state.home = readHomeArea(*work.ini, work.state, origins().CountryList());
+        work.state.home = readHomeArea(*work.ini, work.state, codes->CountryList());
         work.state.autoDial = false;
     }
     std::unique_ptr<TSettingsDialog> dialog(link::TCommThread* link = nullptr,
                                             bool firstTabOnly = false) {
-        return std::make_unique<TSettingsDialog>(*work.ini, work.state, link, origins(),
-                                                 firstTabOnly);
+        return std::make_unique<TSettingsDialog>(*work.ini, work.state, link, *codes, firstTabOnly);
     }
     QString common(const char* key) { return work.ini->ReadString("Common", key, "<none>"); }
 
     WorkFolder work;
-    std::unique_ptr<VocFileOrigins> originsFile;
-    const VocFileOrigins& origins() const { return *originsFile; }
+    std::unique_ptr<contacts::TCodeDirectory> codes;
 };
 
 TEST_F(SettingsDialog, FilledFromTheSettingsAndTheDirectory) {
