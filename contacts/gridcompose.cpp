@@ -217,14 +217,16 @@ RecordPaint ComposeRecord(const GridLayout& layout, const Record& record, const 
     return paint;
 }
 
-int ColumnCount(int gridWidth, int scrollBarWidth, int minColumnWidth) {
-    if (minColumnWidth <= 0)
-        return 1;
-    return std::max(1, (gridWidth - scrollBarWidth) / minColumnWidth);
+GridColumns ColumnsOf(int gridWidth, int scrollBarWidth, int minColumnWidth) {
+    const int room = std::max(0, gridWidth - scrollBarWidth);
+    GridColumns columns;
+    columns.count = minColumnWidth > 0 ? std::max(1, room / minColumnWidth) : 1;
+    columns.width = room / columns.count;
+    return columns;
 }
 
 std::vector<RecordPlace> PlaceRecords(int top, int count, int gridHeight, int columns,
-                                      const std::function<int(int row)>& height) {
+                                      const RowHeightFn& height) {
     std::vector<RecordPlace> places;
     int column = 0;
     int y = 0;
@@ -243,6 +245,113 @@ std::vector<RecordPlace> PlaceRecords(int top, int count, int gridHeight, int co
     if (!places.empty())
         places.back().height = std::max(places.back().height, gridHeight - places.back().y);
     return places;
+}
+
+namespace {
+
+// The last row placed from `top`; -1 when nothing is.
+int lastPlaced(int top, int count, const GridFrame& frame, const RowHeightFn& height) {
+    const std::vector<RecordPlace> places =
+        PlaceRecords(top, count, frame.height, frame.columns, height);
+    return places.empty() ? -1 : places.back().row;
+}
+
+} // namespace
+
+int TopToShow(int row, const GridFrame& frame, const RowHeightFn& height) {
+    row = std::clamp(row, 0, std::max(0, frame.count - 1));
+    // Rows after `row` do not change where the rows up to it go: place only those.
+    int top = row;
+    while (top > 0 && lastPlaced(top - 1, row + 1, frame, height) == row)
+        --top;
+    return top;
+}
+
+int LastTop(const GridFrame& frame, const RowHeightFn& height) {
+    return frame.count > 0 ? TopToShow(frame.count - 1, frame, height) : 0;
+}
+
+GridView ShowCurrent(GridView view, const GridFrame& frame, int lastTop,
+                     const RowHeightFn& height) {
+    if (frame.count <= 0)
+        return {0, -1};
+    view.current = std::clamp(view.current, 0, frame.count - 1);
+    view.top = std::clamp(view.top, 0, std::clamp(lastTop, 0, frame.count - 1));
+    if (view.current < view.top)
+        view.top = view.current;
+    else if (view.current > lastPlaced(view.top, frame.count, frame, height))
+        view.top = TopToShow(view.current, frame, height);
+    return view;
+}
+
+GridView MoveInGrid(GridView view, GridMove move, const GridFrame& frame, int lastTop,
+                    const RowHeightFn& height) {
+    if (frame.count <= 0)
+        return {0, -1};
+    view = ShowCurrent(view, frame, lastTop, height);
+    const int last = frame.count - 1;
+    switch (move) {
+    case GridMove::Up:
+        --view.current;
+        break;
+    case GridMove::Down:
+        ++view.current;
+        break;
+    case GridMove::Home:
+        view = {0, 0};
+        break;
+    case GridMove::End:
+        view = {lastTop, last};
+        break;
+    case GridMove::PageDown: {
+        const int next = std::min(lastPlaced(view.top, frame.count, frame, height) + 1, lastTop);
+        if (next <= view.top) {
+            view.current = last;
+        } else {
+            view.current += next - view.top;
+            view.top = next;
+        }
+        break;
+    }
+    case GridMove::PageUp: {
+        if (view.top == 0) {
+            view.current = 0;
+        } else {
+            const int before = TopToShow(view.top - 1, frame, height);
+            view.current -= view.top - before;
+            view.top = before;
+        }
+        break;
+    }
+    case GridMove::Left:
+    case GridMove::Right: {
+        if (frame.columns <= 1)
+            break;
+        const std::vector<RecordPlace> places =
+            PlaceRecords(view.top, frame.count, frame.height, frame.columns, height);
+        const auto at = std::find_if(places.begin(), places.end(),
+                                     [&](const RecordPlace& p) { return p.row == view.current; });
+        if (at == places.end())
+            break;
+        const int column = at->column + (move == GridMove::Right ? 1 : -1);
+        const int middle = at->y + at->height / 2;
+        const RecordPlace* beside = nullptr;
+        for (const RecordPlace& p : places)
+            if (p.column == column && (!beside || p.y <= middle))
+                beside = &p;
+        if (beside) {
+            view.current = beside->row;
+        } else {
+            // Past the first or last column: on by as many records as this column holds.
+            const int inColumn =
+                int(std::count_if(places.begin(), places.end(),
+                                  [&](const RecordPlace& p) { return p.column == at->column; }));
+            view.current += move == GridMove::Right ? inColumn : -inColumn;
+        }
+        break;
+    }
+    }
+    return ShowCurrent(view, frame, lastTop, height);
 }
 
 } // namespace telmira::contacts

@@ -63,7 +63,7 @@ struct RecordState {
     bool current = false; // the grid's current record
     bool focused = false; // the grid has the keyboard focus
     int panelWidth = 170;
-    GridColor selectedColor = GridColor::fromRgb(0xE7, 0xE9, 0xEA);
+    GridColor selectedColor = GridColor::fromValue(0xE7E9EA); // the owners' $E7E9EA
     GridColor gridColor = GridColor::system(5);
 };
 
@@ -97,19 +97,62 @@ inline QString NewContactText() {
     return QStringLiteral("Новый контакт");
 }
 
-// Columns of a grid: (width − scroll bar) div the minimum column width, at least 1.
-int ColumnCount(int gridWidth, int scrollBarWidth, int minColumnWidth);
+// The columns of a grid: (grid width − vertical scroll bar width) div the minimum column width,
+// at least 1, all of the same width (what is left over is shared out evenly).
+struct GridColumns {
+    int count = 1;
+    int width = 0;
+    bool operator==(const GridColumns&) const = default;
+};
+GridColumns ColumnsOf(int gridWidth, int scrollBarWidth, int minColumnWidth);
+
+// The height of the record at a row, in pixels.
+using RowHeightFn = std::function<int(int row)>;
 
 struct RecordPlace {
     int row = 0;
     int column = 0;
     int y = 0;
     int height = 0;
+    bool operator==(const RecordPlace&) const = default;
 };
 // Places records from `top` down the first column; a record that does not fit with 10 pixels
 // to spare starts the next column (the first record of a column always stays); the last record
-// of every column is stretched to the bottom.
+// of every column is stretched to the bottom. Only the records placed are measured.
 std::vector<RecordPlace> PlaceRecords(int top, int count, int gridHeight, int columns,
-                                      const std::function<int(int row)>& height);
+                                      const RowHeightFn& height);
+
+// What the grid looks at: its record count, the height of its panel area and its columns.
+struct GridFrame {
+    int count = 0;
+    int height = 0;
+    int columns = 1;
+};
+
+// The smallest top record from which `row` is still placed (the top that shows `row` in the
+// last place); measures about a page of records before `row`.
+int TopToShow(int row, const GridFrame& frame, const RowHeightFn& height);
+// The largest useful top record: the one that shows the last record in the last place.
+int LastTop(const GridFrame& frame, const RowHeightFn& height);
+
+// The grid's top record and its current record (-1 when there are no records).
+struct GridView {
+    int top = 0;
+    int current = -1;
+    bool operator==(const GridView&) const = default;
+};
+
+enum class GridMove { Up, Down, Left, Right, PageUp, PageDown, Home, End };
+
+// The view brought into range with its current record in sight: the top moves as little as it
+// must. `lastTop` is LastTop(frame, height).
+GridView ShowCurrent(GridView view, const GridFrame& frame, int lastTop, const RowHeightFn& height);
+// A key's move: up and down by one record; left and right to the record beside it in the
+// previous or next column (past the last column: on by that column's records; nothing in a
+// grid of one column); Page Down to the page after the last record in view, Page Up to the page
+// before the top, both carrying the current record along by as many records; Home and End to
+// the first and last record.
+GridView MoveInGrid(GridView view, GridMove move, const GridFrame& frame, int lastTop,
+                    const RowHeightFn& height);
 
 } // namespace telmira::contacts

@@ -44,6 +44,12 @@ GridColor GridColor::fromRgb(int r, int g, int b) {
     return c;
 }
 
+GridColor GridColor::fromValue(quint32 bbggrr) {
+    GridColor c;
+    c.value_ = bbggrr & 0xFFFFFF;
+    return c;
+}
+
 GridColor GridColor::system(int index) {
     GridColor c;
     c.system_ = true;
@@ -58,9 +64,7 @@ GridColor GridColor::parse(const QString& text) {
     const quint32 bits = quint32(*value);
     if ((bits >> 24) == 0xFF)
         return system(int(bits & 0xFF));
-    GridColor c;
-    c.value_ = bits & 0xFFFFFF;
-    return c;
+    return fromValue(bits);
 }
 
 QColor GridColor::resolve(const QPalette& palette) const {

@@ -19,6 +19,8 @@ class GridColor {
 public:
     GridColor() = default;
     static GridColor fromRgb(int r, int g, int b);
+    // A Windows colour value $00BBGGRR: red in the low byte.
+    static GridColor fromValue(quint32 bbggrr);
     static GridColor system(int index);
     // Parses the value of a colour key.
     static GridColor parse(const QString& text);

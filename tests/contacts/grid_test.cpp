@@ -272,22 +272,54 @@ TEST(GridCompose, MelodySectionHeadersAreBoldDelimitersWithTheirMark) {
     EXPECT_EQ(RecordHeight(layout, melody), 16 + 5);
 }
 
-TEST(GridCompose, ColumnsAndPlacement) {
-    EXPECT_EQ(ColumnCount(900, 0, 170), 5);
-    EXPECT_EQ(900 / ColumnCount(900, 0, 170), 180);
-    EXPECT_EQ(ColumnCount(100, 0, 170), 1);
-    EXPECT_EQ(ColumnCount(1000, 17, 170), 5);
-    EXPECT_EQ(ColumnCount(500, 0, 0), 1);
+TEST(GridLayout, SelectedColourIsAWindowsValue) {
+    // $E7E9EA is blue E7, green E9, red EA: a light grey with a touch of warmth.
+    EXPECT_EQ(GridColor::fromValue(0xE7E9EA).resolve(QPalette()), QColor(0xEA, 0xE9, 0xE7));
+    EXPECT_EQ(RecordState().selectedColor, GridColor::parse("$00E7E9EA"));
+}
 
+TEST(GridCompose, RecordHeightCountsNonBlankLines) {
+    const GridLayout layout =
+        GridLayout::parse({"Name=A; YShift=4;", "Name=B; RowHeight=20;", "MinRecordHeight=30;"});
+    struct Case {
+        Record record;
+        int height;
+    } cases[] = {
+        {{{"A", "a"}, {"B", "b"}}, 2 * 20 + 2 * 4 + 5}, // the last RowHeight counts for all
+        {{{"A", "a"}, {"B", "  "}}, 30 + 5},            // 20 + 8 is under the minimum
+        {{}, 30 + 5},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RecordHeight(layout, c.record), c.height)
+            << c.record.keys().join(",").toStdString();
+    EXPECT_EQ(RecordHeight(GridLayout::parse({"Name=A;"}), {{"A", "a"}}), 18 + 5);
+}
+
+TEST(GridPlacement, ColumnsShareTheWidthLessTheScrollBar) {
+    struct Case {
+        int width, scrollBar, minimum;
+        GridColumns expected;
+    } cases[] = {
+        {900, 0, 170, {5, 180}}, // the default minimum in a grid 900 pixels wide
+        {917, 17, 170, {5, 180}},    {900, 17, 170, {5, 176}},
+        {100, 0, 170, {1, 100}}, // at least one column
+        {1200, 17, 1000, {1, 1183}}, {500, 0, 0, {1, 500}},
+        {10, 17, 170, {1, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ColumnsOf(c.width, c.scrollBar, c.minimum), c.expected)
+            << c.width << " " << c.scrollBar << " " << c.minimum;
+}
+
+TEST(GridPlacement, RecordsGoDownAColumnThenTheNextAndTheLastIsStretched) {
     // Records of 30 pixels in a grid 100 high: three fit a column with 10 to spare
     // (0, 30, 60 -> 90 + 10 = 100), the third is stretched to the bottom.
     const auto places = PlaceRecords(2, 20, 100, 2, [](int) { return 30; });
-    ASSERT_EQ(places.size(), 6u);
-    EXPECT_EQ(places[0].row, 2);
-    EXPECT_EQ(places[2].height, 40);
-    EXPECT_EQ(places[3].column, 1);
-    EXPECT_EQ(places[3].y, 0);
-    EXPECT_EQ(places[5].height, 40);
+    const std::vector<RecordPlace> expected = {{2, 0, 0, 30}, {3, 0, 30, 30}, {4, 0, 60, 40},
+                                               {5, 1, 0, 30}, {6, 1, 30, 30}, {7, 1, 60, 40}};
+    EXPECT_EQ(places, expected);
+    // 31 pixels leave 7 to spare under the third: it starts the next column.
+    EXPECT_EQ(PlaceRecords(0, 20, 100, 1, [](int) { return 31; }).size(), 2u);
     // A record taller than the grid still gets its column; the last record stretches.
     const auto tall = PlaceRecords(0, 2, 50, 3, [](int row) { return row == 0 ? 80 : 10; });
     ASSERT_EQ(tall.size(), 2u);
@@ -295,4 +327,63 @@ TEST(GridCompose, ColumnsAndPlacement) {
     EXPECT_EQ(tall[1].column, 1);
     EXPECT_EQ(tall[1].height, 50);
     EXPECT_TRUE(PlaceRecords(0, 0, 100, 2, [](int) { return 10; }).empty());
+    // The records after the last placed one are never measured.
+    int measured = 0;
+    PlaceRecords(1000, 200000, 100, 2, [&](int) { return ++measured, 30; });
+    EXPECT_EQ(measured, 7);
+}
+
+TEST(GridPlacement, TopToShowPutsARowInTheLastPlace) {
+    const auto even = [](int) { return 30; };
+    const GridFrame frame{20, 100, 2};
+    EXPECT_EQ(TopToShow(8, frame, even), 3); // rows 3..8
+    EXPECT_EQ(TopToShow(2, frame, even), 0);
+    EXPECT_EQ(LastTop(frame, even), 14);
+    EXPECT_EQ(LastTop({3, 100, 2}, even), 0);
+    EXPECT_EQ(LastTop({0, 100, 2}, even), 0);
+    // A tall first record: from row 0 only rows 0 and 1 are placed, so row 2 needs top 1.
+    const auto uneven = [](int row) { return row == 0 ? 60 : 20; };
+    EXPECT_EQ(TopToShow(2, {10, 100, 1}, uneven), 1);
+}
+
+TEST(GridPlacement, KeysMoveTheCurrentRecordAndKeepItInSight) {
+    // 20 records of 30 pixels, two columns of three: a page of six, the last top 14.
+    const auto even = [](int) { return 30; };
+    const GridFrame frame{20, 100, 2};
+    const int lastTop = LastTop(frame, even);
+    struct Case {
+        GridView from;
+        GridMove move;
+        GridView expected;
+    } cases[] = {
+        {{0, 5}, GridMove::Down, {1, 6}}, // out of sight below: the view follows
+        {{3, 3}, GridMove::Up, {2, 2}},
+        {{0, 0}, GridMove::Up, {0, 0}},
+        {{0, 0}, GridMove::PageDown, {6, 6}},
+        {{0, 2}, GridMove::PageDown, {6, 8}},
+        {{12, 13}, GridMove::PageDown, {14, 15}}, // the view stops at the last page
+        {{14, 15}, GridMove::PageDown, {14, 19}}, // then the current record goes to the last
+        {{6, 8}, GridMove::PageUp, {0, 2}},
+        {{3, 4}, GridMove::PageUp, {0, 1}},
+        {{0, 3}, GridMove::PageUp, {0, 0}},
+        {{6, 8}, GridMove::Home, {0, 0}},
+        {{0, 3}, GridMove::End, {14, 19}},
+        {{0, 1}, GridMove::Right, {0, 4}}, // beside it in the next column
+        {{0, 2}, GridMove::Right, {0, 5}}, // the stretched last record
+        {{0, 4}, GridMove::Right, {2, 7}}, // past the last column: on by a column's records
+        {{0, 4}, GridMove::Left, {0, 1}},
+        {{0, 1}, GridMove::Left, {0, 0}},
+        {{50, 99}, GridMove::Down, {14, 19}}, // a view out of range is brought back
+        {{9, 2}, GridMove::Down, {2, 3}},     // a current record scrolled away comes back first
+    };
+    for (const Case& c : cases) {
+        const GridView got = MoveInGrid(c.from, c.move, frame, lastTop, even);
+        EXPECT_EQ(got, c.expected) << "from " << c.from.top << "/" << c.from.current << " move "
+                                   << int(c.move) << " got " << got.top << "/" << got.current;
+    }
+    // One column: left and right have no column to go to.
+    EXPECT_EQ(MoveInGrid({0, 1}, GridMove::Right, {20, 100, 1}, 17, even), (GridView{0, 1}));
+    // No records: no current record.
+    EXPECT_EQ(MoveInGrid({3, 3}, GridMove::Down, {0, 100, 2}, 0, even), (GridView{0, -1}));
+    EXPECT_EQ(ShowCurrent({0, -1}, frame, lastTop, even), (GridView{0, 0}));
 }

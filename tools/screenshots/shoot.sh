@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of zel's windows: starts the window demo (zel on the phone simulator, a call
 # ringing after five seconds) on a virtual X display and saves PNGs of the main window with the
-# city-code editor tab open (before and after the call), the debug window and the settings
-# dialog.
+# city-code editor tab open (before and after the call), the debug window, the settings dialog
+# and the record grid with phone-book records.
 #   tools/screenshots/shoot.sh [BUILD_DIR [OUT_DIR]]
 # BUILD_DIR defaults to build (the tree must be built), OUT_DIR to BUILD_DIR/screenshots. Needs
 # the Debian packages xvfb, imagemagick and x11-utils. The pictures never go into the
@@ -20,6 +20,8 @@ for tool in Xvfb import xwininfo; do
 done
 shot=$build/tools/screenshots/settingsshot
 [ -x "$shot" ] || { echo "shoot: $shot is missing; build the tree first" >&2; exit 1; }
+gridshot=$build/tools/screenshots/gridshot
+[ -x "$gridshot" ] || { echo "shoot: $gridshot is missing; build the tree first" >&2; exit 1; }
 mkdir -p "$out"
 
 display=
@@ -93,5 +95,8 @@ for page in 0 1 2; do
     kill "$shot_pid" 2>/dev/null || true
     wait "$shot_pid" 2>/dev/null || true
 done
+# The record grid draws itself into its PNG (no window to catch): plain and with a search.
+"$gridshot" "$out/grid-phonebook.png"
+"$gridshot" "$out/grid-search.png" "ИВ"
 echo "Screenshots in $out:"
 ls -1 "$out"
