@@ -25,11 +25,10 @@ bool exportFailed(const QStringList& arguments, const RomExportFn& exportRom, Ba
             }
         }
         if (!failed) {
-            const ExportReport report = exportRom
-                                            ? exportRom(arguments[1], arguments[2])
-                                            : romExportUnavailable(arguments[1], arguments[2]);
-            lines << report.lines;
-            failed = report.error;
+            const rom::ExportReport report = exportRom(arguments[1], arguments[2]);
+            for (const std::string& line : report.lines())
+                lines << QString::fromStdString(line);
+            failed = report.failed();
         }
     } else {
         lines << QStringLiteral("Ошибка: Неверное количество параметров -zelpack")
@@ -42,10 +41,6 @@ bool exportFailed(const QStringList& arguments, const RomExportFn& exportRom, Ba
 }
 
 } // namespace
-
-ExportReport romExportUnavailable(const QString&, const QString&) {
-    return {{QStringLiteral("Ошибка: экспорт проекта в ПЗУ недоступен в этой сборке")}, true};
-}
 
 bool BatchLog::open(const QString& path) {
     file_.setFileName(path);

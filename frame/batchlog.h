@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/romreport.h"
+
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -10,17 +12,9 @@
 // current directory (Windows-1251, CR LF) and an exit code.
 namespace telmira {
 
-// What one export run reports: its lines in order, and whether one of them is an error.
-struct ExportReport {
-    QStringList lines;
-    bool error = false;
-};
-
-// Exports the project file into the ROM file.
-using RomExportFn = std::function<ExportReport(const QString& romFile, const QString& projectFile)>;
-
-// The stand-in while this build has no ROM export: one error line.
-ExportReport romExportUnavailable(const QString& romFile, const QString& projectFile);
+// Exports the project file into the ROM file; the report holds the export's numbered lines.
+using RomExportFn =
+    std::function<rom::ExportReport(const QString& romFile, const QString& projectFile)>;
 
 // A log file written line by line, each line Windows-1251 and ended by CR LF.
 class BatchLog {
@@ -45,8 +39,8 @@ struct BatchOutcome {
 
 // Runs the batch switch arguments[0] (lower-cased "-zelpack", "-?" or "/?") with the further
 // arguments. -zelpack takes exactly a ROM file and a project file, both existing, and hands them
-// to `exportRom`; any failure ends with exit code 1. A log that cannot be written ends the run
-// with exit code 1 and the reason in `error`.
+// to `exportRom` (which every build of zel has); any failure ends with exit code 1. A log that
+// cannot be written ends the run with exit code 1 and the reason in `error`.
 BatchOutcome runBatch(const QStringList& arguments, const RomExportFn& exportRom,
                       const QString& logPath = QStringLiteral("zel.log"));
 

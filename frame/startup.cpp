@@ -3,12 +3,7 @@
 #include "frame/records.h"
 #include "frame/settings.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSerialPortInfo>
-
-#include <sys/stat.h>
 
 namespace telmira {
 namespace {
@@ -19,16 +14,7 @@ bool isBlank(const QString& text) {
     return text.trimmed().isEmpty();
 }
 
-bool isCharacterDevice(const QString& path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
-}
-
 } // namespace
-
-QString autoPortSetting() {
-    return QStringLiteral("Определять автоматически");
-}
 
 void readStartSettings(const SettingsFile& ini, StartState& state) {
     state.minimizeToTrayAtStartup = ini.ReadBool(kCommon, "MinimizeToTrayAtStartup", false);
@@ -46,11 +32,11 @@ void readStartSettings(const SettingsFile& ini, StartState& state) {
     state.cityOrigin = ini.ReadString(kCommon, "CityOrigin", QString());
 }
 
-void readRunSettings(SettingsFile& ini, const QStringList& listedPorts, StartState& state) {
+void readRunSettings(SettingsFile& ini, StartState& state) {
     state.minimizeToTrayOnClose = ini.ReadBool(kCommon, "MinimizeToTrayOnClose", true);
     state.debug = ini.ReadBool(kCommon, "Debug", false);
-    state.comPort =
-        effectivePortSetting(ini.ReadString(kCommon, "ComPort", autoPortSetting()), listedPorts);
+    // Anything but a port name, a missing value included, means automatic search.
+    state.comPort = ini.ReadString(kCommon, "ComPort", QString());
     state.clockSynchronize = ini.ReadBool(kCommon, "ClockSynchronize", true);
     state.modeSwitchable = ini.ReadBool(kCommon, "ModeSwitchable", true);
     if (!state.modeSwitchable)
@@ -60,21 +46,6 @@ void readRunSettings(SettingsFile& ini, const QStringList& listedPorts, StartSta
 
 bool showMainWindowAtCreation(const StartState& state) {
     return state.toolMode && !state.minimizeToTrayAtStartup && !state.testConnectMode;
-}
-
-QString effectivePortSetting(const QString& stored, const QStringList& listedPorts) {
-    if (!stored.isEmpty() && listedPorts.contains(stored))
-        return stored;
-    if (QDir::isAbsolutePath(stored) && isCharacterDevice(stored))
-        return stored;
-    return autoPortSetting();
-}
-
-QStringList listedSerialPorts() {
-    QStringList names;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        names << info.portName();
-    return names;
 }
 
 QString placeChoiceText(const QString& name, const QString& code) {

@@ -9,9 +9,6 @@ namespace telmira {
 
 class SettingsFile;
 
-// The ComPort value that selects the automatic port search.
-QString autoPortSetting();
-
 // Home country and city with the dialling prefixes and the national number lengths.
 // Without settings the home is Moscow, Russia.
 struct HomeArea {
@@ -48,7 +45,7 @@ struct StartState {
     // Read once the main window exists.
     bool minimizeToTrayOnClose = true;
     bool debug = false;
-    QString comPort; // a port name or path, or autoPortSetting()
+    QString comPort; // Common.ComPort as stored; the link reads it (ResolvePortSetting)
     bool clockSynchronize = true;
     bool modeSwitchable = true;
     int melodyResolution = 25;
@@ -62,20 +59,12 @@ struct StartState {
 void readStartSettings(const SettingsFile& ini, StartState& state);
 
 // The settings read after the main window is created: close-to-tray, debug window, port, clock,
-// mode switch, melody resolution. `listedPorts` are the serial ports the system lists. When the
-// mode may not be switched, Windows.Phone is written as true.
-void readRunSettings(SettingsFile& ini, const QStringList& listedPorts, StartState& state);
+// mode switch, melody resolution. When the mode may not be switched, Windows.Phone is written
+// as true.
+void readRunSettings(SettingsFile& ini, StartState& state);
 
 // Whether the main window shows itself when it is created.
 bool showMainWindowAtCreation(const StartState& state);
-
-// A ComPort value names a port when it is a name the system lists or an absolute path of an
-// existing character device (a pseudo-terminal can stand in for a phone). Anything else, the
-// empty value included, selects the automatic search.
-QString effectivePortSetting(const QString& stored, const QStringList& listedPorts);
-
-// The names of the serial ports the system lists (ttyUSB0, ttyACM0, ttyS0, ...).
-QStringList listedSerialPorts();
 
 // "Россия (7)" gives the name "Россия" and the code "7": the code is the text between "(" and
 // ")", the name the text before "(", both trimmed. Text without "(" is all name.

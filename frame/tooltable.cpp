@@ -1,19 +1,21 @@
 #include "frame/tooltable.h"
 
+#include "base/linkvocabulary.h"
+
 namespace telmira {
 namespace {
 
 constexpr ToolInfo kTools[kToolCount] = {
-    // Archive replies (name 5) go to the archive reply handler, open tool or not.
+    // Archive replies (link::kNameArchives) go to the archive reply handler, open tool or not.
     {kToolArchives, "Archives", "Архивы звонков", 9, -1},
-    {kToolNoteBook, "NoteBook", "Записная книжка", 5, 1},
-    {kToolPhoneSetup, "PhoneSetup", "Управление телефоном", 8, 3},
-    {kToolMatrix, "Matrix", "Редактор раскладок", 4, 0},
-    {kToolVarList, "VarList", "Предустановленные переменные", 6, 2},
+    {kToolNoteBook, "NoteBook", "Записная книжка", 5, link::kNamePhoneBookTool},
+    {kToolPhoneSetup, "PhoneSetup", "Управление телефоном", 8, link::kNamePhoneSettingsTool},
+    {kToolMatrix, "Matrix", "Редактор раскладок", 4, link::kNameLayoutTool},
+    {kToolVarList, "VarList", "Предустановленные переменные", 6, link::kNameVariablesTool},
     {kToolMelodyList, "MelodyList", "Наборы мелодий", 7, -1},
     {kToolVocEditor, "VocEditor", "Справочник городов", 10, -1},
     // Opened by the phone settings; it shares their picture.
-    {kToolAutoSetup, "AutoSetup", nullptr, 8, 10},
+    {kToolAutoSetup, "AutoSetup", nullptr, 8, link::kNameAutoSettingsTool},
 };
 
 } // namespace

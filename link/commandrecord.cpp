@@ -1,6 +1,7 @@
 #include "link/commandrecord.h"
 
 #include "base/cp1251.h"
+#include "base/linkvocabulary.h"
 #include "frame/records.h"
 
 namespace telmira::link {
@@ -27,8 +28,8 @@ QByteArray recordTextToBytes(const QString& text) {
 }
 
 std::optional<QString> commandRecordText(const CommandRecord& record) {
-    if (record.command < 0 || record.command > 63 || record.name < 0 || record.name > 255 ||
-        record.parameters.size() > 255 || record.parameters.contains("[End]"))
+    if (record.command < 0 || record.command > kMaxCommand || record.name < 0 ||
+        record.name > 255 || record.parameters.size() > 255 || record.parameters.contains("[End]"))
         return std::nullopt;
     QString text = QStringLiteral("Name=%1; Parameters=").arg(record.name) +
                    bytesToRecordText(record.parameters) +
@@ -51,7 +52,7 @@ std::optional<CommandRecord> parseCommandRecord(const QString& text, QString* pr
     if (!name || *name < 0 || *name > 255)
         return fail(QStringLiteral("Name"));
     const std::optional<int> command = NumberBetween(text, QStringLiteral("Command="), 0, kEnd);
-    if (!command || *command < 0 || *command > 63)
+    if (!command || *command < 0 || *command > kMaxCommand)
         return fail(QStringLiteral("Command"));
     record.name = *name;
     record.command = *command;

@@ -3,6 +3,7 @@
 #include "link/linkevents.h"
 #include "link/linkline.h"
 #include "link/linkshared.h"
+#include "link/portsetting.h"
 
 #include <QThread>
 

@@ -17,19 +17,6 @@
 // implement the two interfaces below; every decision here runs without a display.
 namespace telmira::link {
 
-// `Name` values: the addressee written into a command record and returned in its reply.
-enum AddresseeName : std::uint8_t {
-    kNameLayoutTool = 0,
-    kNamePhoneBookTool = 1,
-    kNameVariablesTool = 2,
-    kNamePhoneSettingsTool = 3,
-    kNameArchives = 5,
-    kNameDayChange = 6,
-    kNameNoAddressee = kNameEvents,
-    kNamePhonePanel = 9,
-    kNameAutoSettingsTool = 10,
-};
-
 // An addressee of reply buffers: each tool tab, the phone panel and the archive reply handler
 // (declared in the frame, whose tool tabs implement it).
 using telmira::ReplyAddressee;

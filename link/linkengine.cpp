@@ -11,9 +11,6 @@ constexpr int kProbeWakeUpBytes = 20;
 constexpr int kTickErrorMs = 200;
 constexpr int kReadBudgetMs = 500;
 constexpr int kMidnightNoticeSeconds = 100;
-constexpr std::uint8_t kNameDayChange = 6;
-constexpr std::uint8_t kNamePhoneBook = 1;
-constexpr std::uint8_t kNameLayout = 0;
 } // namespace
 
 LinkEngine::LinkEngine(LinkShared& shared, LinkEnvironment& environment, LinkSink& sink)
@@ -237,9 +234,9 @@ bool LinkEngine::ProbePhone() {
     bool ok = !portName.isEmpty() && systemPorts_.contains(portName) && OpenPort(portName);
     Reply reply;
     if (ok) {
-        if (CommandSend(kCmdWakeUp, QByteArray(kProbeWakeUpBytes, '\0')))
+        if (CommandSend(kWakeUp, QByteArray(kProbeWakeUpBytes, '\0')))
             ReadCommandReply(true);
-        ok = CommandSend(kCmdProbe, {});
+        ok = CommandSend(kProbe, {});
         if (ok) {
             reply = ReadCommandReply(true);
             ok = reply.status == kStatusData;
@@ -315,7 +312,7 @@ void LinkEngine::SynchronizeClock() {
             break;
         }
         complete =
-            CommandSend(kCmdSetClock, parameters) && ReadCommandReply(true).status == kStatusData;
+            CommandSend(kSetClock, parameters) && ReadCommandReply(true).status == kStatusData;
     }
     shared_.clockSettingRunning = false;
     if (complete)
@@ -389,8 +386,8 @@ void LinkEngine::RunConnectedCycle() {
     } else {
         idlePoll_ = true;
         const bool interactive = shared_.matrixInteractive.load();
-        command = interactive ? kCmdIdlePollInteractive : kCmdIdlePoll;
-        name = interactive ? kNameLayout : kNameEvents;
+        command = interactive ? kIdlePollInteractive : kIdlePoll;
+        name = interactive ? kNameLayoutTool : kNameNoAddressee;
     }
 
     if (linkCountdown_ <= 0) {
@@ -402,7 +399,7 @@ void LinkEngine::RunConnectedCycle() {
         } else {
             const Reply reply = ReadCommandReply(true);
             if (reply.status == kStatusData || reply.status == kStatusWait) {
-                if (name != kNameEvents) {
+                if (name != kNameNoAddressee) {
                     lastName_ = name;
                     lastCommand_ = command;
                 } else if (!reply.items.isEmpty()) {
@@ -412,15 +409,14 @@ void LinkEngine::RunConnectedCycle() {
                 }
                 if (reply.status == kStatusData) {
                     shared_.phoneBusy = false;
-                    if (command == kCmdIdlePoll && shared_.phoneBookErasing.load()) {
+                    if (command == kIdlePoll && shared_.phoneBookErasing.load()) {
                         command = 1;
-                        name = kNamePhoneBook;
+                        name = kNamePhoneBookTool;
                     }
                     buffer = replyBuffer(reply.items, reply.status, command, name);
-                    if (command != kCmdIdlePoll)
+                    if (command != kIdlePoll)
                         postReply(buffer);
-                    if (command != kCmdIdlePoll && command != kCmdIdlePollInteractive &&
-                        takenIndex >= 0)
+                    if (command != kIdlePoll && command != kIdlePollInteractive && takenIndex >= 0)
                         shared_.RemoveRecord(takenIndex, takenText);
                     retryCountdown_ = kRetryCountdown;
                     waitCountdown_ = kWaitCountdown;
@@ -429,7 +425,7 @@ void LinkEngine::RunConnectedCycle() {
                     shared_.phoneBusy = true;
                     buffer = replyBuffer(reply.items, reply.status, command, name);
                     if (shared_.transferProgressShown.load()) {
-                        buffer[buffer.size() - 1] = static_cast<char>(kNamePhoneBook);
+                        buffer[buffer.size() - 1] = static_cast<char>(kNamePhoneBookTool);
                         postReply(buffer);
                     }
                     --waitCountdown_;
@@ -444,7 +440,7 @@ void LinkEngine::RunConnectedCycle() {
         if (retryCountdown_ <= 0) {
             if (takenIndex >= 0) {
                 shared_.RemoveRecord(takenIndex, takenText);
-                if (taken.name == kNameLayout) {
+                if (taken.name == kNameLayoutTool) {
                     sink_.post(std::make_unique<CursorEvent>(0));
                     if (shared_.TracePosting())
                         postText(kErrorEvent,
@@ -455,7 +451,7 @@ void LinkEngine::RunConnectedCycle() {
         }
 
         if (waitCountdown_ <= 0) {
-            if (name == kNamePhoneBook && buffer.size() >= 3) {
+            if (name == kNamePhoneBookTool && buffer.size() >= 3) {
                 buffer[buffer.size() - 3] = static_cast<char>(kStatusErrorC0);
                 postReply(buffer);
             }

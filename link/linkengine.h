@@ -85,7 +85,7 @@ private:
     int retryCountdown_ = kRetryCountdown;
     int linkCountdown_ = 3;
     int waitCountdown_ = kWaitCountdown;
-    std::uint8_t lastName_ = kNameEvents;
+    std::uint8_t lastName_ = kNameNoAddressee;
     std::uint8_t lastCommand_ = 0;
 };
 

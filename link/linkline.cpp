@@ -1,9 +1,9 @@
 #include "link/linkline.h"
 
-#include <QFileInfo>
+#include "link/portsetting.h"
+
 #include <QIODevice>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 #include <chrono>
@@ -144,25 +144,6 @@ bool SerialLine::failed() const {
 
 void SerialLine::clearError() {
     port_->clearError();
-}
-
-QStringList ListPorts(const QString& configuredPort) {
-    QStringList names;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        names << info.portName();
-    if (configuredPort.startsWith(QLatin1Char('/')) && QFileInfo::exists(configuredPort) &&
-        !names.contains(configuredPort))
-        names << configuredPort;
-    return names;
-}
-
-PortSetting ResolvePortSetting(const QString& setting) {
-    const QString name = setting.trimmed();
-    if (name.startsWith(QLatin1Char('/')))
-        return PortSetting{name, false};
-    if (name.startsWith(QStringLiteral("tty")) && !name.contains(QLatin1Char('/')))
-        return PortSetting{name, false};
-    return PortSetting{};
 }
 
 SerialEnvironment::SerialEnvironment(std::unique_ptr<LinkClock> clock, PortLister lister)

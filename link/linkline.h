@@ -113,23 +113,6 @@ public:
     virtual LinkClock& clock() = 0;
 };
 
-// The text of the port setting that asks for automatic search.
-inline const QString kAutomaticPortSetting = QStringLiteral("Определять автоматически");
-
-// The serial ports of the system: the names QSerialPortInfo lists (ttyUSB0, ttyACM0, ttyS0, ...),
-// plus `configuredPort` when it is an absolute path that exists (a pseudo-terminal standing in
-// for a phone).
-QStringList ListPorts(const QString& configuredPort);
-
-// Reads the `Common.ComPort` setting: a fixed port when it is an absolute device path (probed
-// once it exists) or a device name (tty...); otherwise (the automatic text, an old "COM3",
-// anything else) automatic search.
-struct PortSetting {
-    QString portName;
-    bool automaticSearch = true;
-};
-PortSetting ResolvePortSetting(const QString& setting);
-
 // The real environment: QSerialPort lines, the system clock and ListPorts (or another lister).
 class SerialEnvironment : public LinkEnvironment {
 public:

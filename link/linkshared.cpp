@@ -25,11 +25,6 @@ QStringList LinkShared::Records() const {
     return queue_;
 }
 
-QString LinkShared::LastRecord() const {
-    QMutexLocker lock(&mutex_);
-    return queue_.isEmpty() ? QString() : queue_.last();
-}
-
 bool LinkShared::RemoveRecord(int index, const QString& record) {
     QMutexLocker lock(&mutex_);
     if (index >= 0 && index < queue_.size() && queue_.at(index) == record) {

@@ -28,7 +28,6 @@ public:
     void AppendRecord(const QString& record);
     int Count() const;
     QStringList Records() const;
-    QString LastRecord() const;
     // Removes the record at `index` when it still is `record` (only the link removes records,
     // but the index is checked all the same).
     bool RemoveRecord(int index, const QString& record);

@@ -90,26 +90,6 @@ QByteArray numberCodes(const QString& text) {
     return out;
 }
 
-PackedNumber packNumberForBroadcast(const QString& number, bool dialled) {
-    QByteArray packed;
-    const QByteArray codes = numberCodes(number);
-    for (qsizetype i = 0; i < codes.size(); i += 2) {
-        const int low = codes[i];
-        const int high = i + 1 < codes.size() ? codes[i + 1] : 11;
-        packed.append(static_cast<char>(low | (high << 4)));
-    }
-    if (codes.size() % 2 == 0)
-        packed.append(static_cast<char>(0x0B));
-    PackedNumber result;
-    for (qsizetype i = 0; i < std::min<qsizetype>(4, packed.size()); ++i)
-        result.first |= quint32(static_cast<std::uint8_t>(packed[i])) << (8 * i);
-    for (qsizetype i = 4; i < std::min<qsizetype>(7, packed.size()); ++i)
-        result.second |= quint32(static_cast<std::uint8_t>(packed[i])) << (8 * (i - 4));
-    if (dialled)
-        result.second |= 1u << 24;
-    return result;
-}
-
 QString broadcastNumberText(const QString& number) {
     QString out;
     for (QChar c : number.left(14))

@@ -23,16 +23,8 @@ QString decodeEventNumber(const QByteArray& data);
 // One code byte per character (the parameters of a dial command after $A2).
 QByteArray numberCodes(const QString& text);
 
-// The number packed for the outward broadcast: two codes a byte, the first in the low nibble;
-// an odd last code gets the high nibble 11, an even count is followed by $0B. `first` holds
-// the first up to four bytes (8 characters), `second` the next up to three, low byte first, with
-// bit 24 set for a dialled number. Longer numbers are cut.
-struct PackedNumber {
-    quint32 first = 0;
-    quint32 second = 0;
-};
-PackedNumber packNumberForBroadcast(const QString& number, bool dialled);
-// The characters a packed broadcast carries (at most 14, the number cut as the packing cuts it).
+// The characters the outward broadcast carries: at most 14 (the seven bytes of two codes each
+// that the broadcast has room for), each as its number code reads back.
 QString broadcastNumberText(const QString& number);
 
 // Counted digit form (phone book, archives, alarms, service cells): a count byte, then the

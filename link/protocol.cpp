@@ -40,7 +40,7 @@ const char* stateBitName(int bit) {
 }
 
 std::optional<QByteArray> encodeCommandFrame(int command, const QByteArray& parameters) {
-    if (command < 0 || command > 63 || parameters.size() > kMaxParameters)
+    if (command < 0 || command > kMaxCommand || parameters.size() > kMaxParameters)
         return std::nullopt;
     QByteArray frame =
         lengthHeader(static_cast<int>(parameters.size()), static_cast<std::uint8_t>(command));
@@ -176,7 +176,7 @@ QByteArray replyBuffer(const ItemList& items, std::uint8_t status, std::uint8_t 
 }
 
 QByteArray eventBuffer(const Item& event) {
-    return replyBuffer({event}, 0, event.code, kNameEvents);
+    return replyBuffer({event}, 0, event.code, kNameNoAddressee);
 }
 
 ItemList bufferItems(const QByteArray& buffer) {

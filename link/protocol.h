@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/linkvocabulary.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -31,15 +33,6 @@ enum ReplyStatus : std::uint8_t {
     kStatusReadFailure = 4, // port read failure
 };
 
-// Commands the link sends by itself.
-enum LinkCommand : std::uint8_t {
-    kCmdSetClock = 0x3A,
-    kCmdWakeUp = 0x3B,
-    kCmdIdlePoll = 0x3D,
-    kCmdIdlePollInteractive = 0x3E,
-    kCmdProbe = 0x3F,
-};
-
 // Item codes with a fixed meaning on the link.
 enum ItemCode : std::uint8_t {
     kItemProbe = 1,
@@ -53,9 +46,6 @@ enum ItemCode : std::uint8_t {
     kItemStatus0 = 0x3F,
 };
 inline constexpr std::uint8_t kFirstEventItem = 0x30;
-
-// `Name` of a command record for replies that need no addressee (idle poll, events).
-inline constexpr std::uint8_t kNameEvents = 8;
 
 // Bits of Status0 (low byte of the state word) and Status1 (high byte).
 enum Status0Bit : std::uint8_t {

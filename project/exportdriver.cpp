@@ -309,16 +309,13 @@ bool RunExportDriver(const ExportJob& job, rom::ExportReport& out, const ExportC
     return ok;
 }
 
-BatchExportResult RunBatchExport(const QString& workDir, const QString& romFile,
+rom::ExportReport RunBatchExport(const QString& workDir, const QString& romFile,
                                  const QString& projectFile) {
-    BatchExportResult result;
     rom::ExportReport out;
     auto project = std::make_unique<TMyMemIniFile>(projectFile);
     if (!project->LastError().isEmpty()) {
-        result.lines << QString::fromStdString(rom::ExportReport::format(
-            9, (QStringLiteral("Ошибка чтения файла проекта ") + projectFile).toStdString()));
-        result.error = true;
-        return result;
+        report(out, 9, QStringLiteral("Ошибка чтения файла проекта ") + projectFile);
+        return out;
     }
     PhoneDescription description;
     description.LoadForProject(*project, workDir);
@@ -332,10 +329,7 @@ BatchExportResult RunBatchExport(const QString& workDir, const QString& romFile,
     job.project = std::move(project);
     job.description = std::make_unique<PhoneDescription>(std::move(description));
     RunExportDriver(job, out);
-    for (const std::string& line : out.lines())
-        result.lines << QString::fromStdString(line);
-    result.error = out.failed();
-    return result;
+    return out;
 }
 
 QString RomFileFilter() {

@@ -57,11 +57,7 @@ QString LastOutputLine(const QByteArray& windows1251);
 // The batch form (zel -zelpack): opens the project file, loads its description, converts and
 // upgrades it in memory and runs the driver in batch mode. `romFile` is as typed on the command
 // line, relative to the current directory.
-struct BatchExportResult {
-    QStringList lines;
-    bool error = false;
-};
-BatchExportResult RunBatchExport(const QString& workDir, const QString& romFile,
+rom::ExportReport RunBatchExport(const QString& workDir, const QString& romFile,
                                  const QString& projectFile);
 
 // The export command's file dialog start and its bookkeeping.

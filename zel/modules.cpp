@@ -50,8 +50,7 @@ ZelHooks ZelHooksOfThisBuild() {
     hooks.romExport = [](const QString& romFile, const QString& projectFile) {
         const QString workDir =
             findWorkDirectory(QCoreApplication::applicationDirPath(), storedWorkDirSetting());
-        const BatchExportResult result = RunBatchExport(workDir, romFile, projectFile);
-        return ExportReport{result.lines, result.error};
+        return RunBatchExport(workDir, romFile, projectFile);
     };
 
     // The normal run reads codes.voc of its work directory once; the settings dialog, the

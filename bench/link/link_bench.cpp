@@ -122,8 +122,7 @@ private:
                     if (frame.status == kStatusData) {
                         ended = true;
                         delta.exchanges = 1;
-                        const bool idle =
-                            command_ == kCmdIdlePoll || command_ == kCmdIdlePollInteractive;
+                        const bool idle = command_ == kIdlePoll || command_ == kIdlePollInteractive;
                         delta.commandExchanges = idle ? 0 : 1;
                         delta.payloadBytes = parameterBytes_ + frame.payload.size();
                     }

@@ -57,7 +57,7 @@ void NormalRun::Start(InstanceServer* channel) {
     QObject::connect(&form, &TMainForm::closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
-    readRunSettings(*ini_, listedSerialPorts(), state_);
+    readRunSettings(*ini_, state_);
     if (state_.debug)
         form.ShowDebugWindow(true);
     QApplication::setQuitOnLastWindowClosed(false);

@@ -153,8 +153,9 @@ QWidget* TSettingsDialog::originPage() {
 
 void TSettingsDialog::fill() {
     clock_->setChecked(link_ ? link_->link().clockSynchronize.load() : state_.clockSynchronize);
-    const QString stored = ini_.ReadString(kCommon, QStringLiteral("ComPort"), autoPortSetting());
-    ports_->addItem(autoPortSetting());
+    const QString stored =
+        ini_.ReadString(kCommon, QStringLiteral("ComPort"), link::kAutomaticPortSetting);
+    ports_->addItem(link::kAutomaticPortSetting);
     ports_->addItems(link::ListPorts(stored));
     ports_->setCurrentIndex(std::max(0, ports_->findText(stored)));
 
@@ -248,7 +249,7 @@ void TSettingsDialog::apply() {
     const bool clock = clock_->isChecked();
     const QString port = ports_->currentText();
     const QString storedPort =
-        ini_.ReadString(kCommon, QStringLiteral("ComPort"), autoPortSetting());
+        ini_.ReadString(kCommon, QStringLiteral("ComPort"), link::kAutomaticPortSetting);
     state_.clockSynchronize = clock;
     if (link_) {
         link_->link().clockSynchronize = clock;

@@ -20,15 +20,7 @@ namespace telmira {
 namespace {
 
 QString flagCaption(int status, int bit) {
-    if (status == 1) {
-        static const char* const names[8] = {"FL_TUBE", "FL_TALKING", "FL_HFREE",     "FL_SOUND",
-                                             "FL_560",  "FL_MUTE",    "FL_LINESTATE", "FL_BUSY"};
-        return QString::fromLatin1(names[bit]);
-    }
-    static const char* const names[8] = {"FL_ARCHIVE", "FL_VARIABLES",   "FL_AUTO_CHANGE",
-                                         "FL_AUTO",    "FL_AUTO_RECORD", "",
-                                         "FL_DOT",     "FL_TUBEVOL"};
-    return QString::fromLatin1(names[bit]);
+    return QString::fromLatin1(link::stateBitName(status * 8 + bit));
 }
 
 link::PingTrace pingTraceOf(Qt::CheckState state) {
@@ -177,11 +169,11 @@ void TForm12::showFlags() {
 void TForm12::Send(int row) {
     if (row < 0 || row >= kSendRows || !link_ || !link_->connected.load())
         return;
-    const link::CommandRecord record{link::kNameEvents, sendRowCommand(commands_[row]->text()),
+    const link::CommandRecord record{link::kNameNoAddressee, sendRowCommand(commands_[row]->text()),
                                      sendRowParameters(parameters_[row]->text()), -1, 0};
     if (link_->AppendCommand(record))
         return;
-    if (record.command < 0 || record.command > 63)
+    if (record.command < 0 || record.command > link::kMaxCommand)
         addLine(QStringLiteral("Команда %1 не может быть отправлена (допустимы коды 0-63)")
                     .arg(record.command));
     else
@@ -194,7 +186,8 @@ void TForm12::ClearQueue() {
         return;
     link_->clearRequest = true;
     if (link_->connected.load())
-        link_->AppendCommand(link::CommandRecord{link::kNameEvents, 0, {}, -1, 0});
+        // Empty command and parameter texts: the link reads command 0 without parameters.
+        link_->AppendCommand(link::CommandRecord{link::kNameNoAddressee, 0, {}, -1, 0});
 }
 
 void TForm12::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,5 @@
-// The rules of a normal start: work directory, settings read at start, the port setting, home
-// country and city, and whether the application starts visible.
+// The rules of a normal start: work directory, settings read at start, home country and city,
+// and whether the application starts visible.
 #include "base/cp1251.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
@@ -7,10 +7,6 @@
 #include "tests/common/testpaths.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace telmira;
@@ -59,7 +55,7 @@ TEST(StartSettings, DefaultsOfAnEmptySettingsFile) {
     StartState state;
     state.toolMode = true; // overwritten by the reading
     readStartSettings(ini, state);
-    readRunSettings(ini, {"ttyUSB0"}, state);
+    readRunSettings(ini, state);
     EXPECT_FALSE(state.minimizeToTrayAtStartup);
     EXPECT_TRUE(state.singleClickRestore);
     EXPECT_FALSE(state.autoDial);
@@ -75,7 +71,7 @@ TEST(StartSettings, DefaultsOfAnEmptySettingsFile) {
     EXPECT_EQ(state.cityOrigin, "");
     EXPECT_TRUE(state.minimizeToTrayOnClose);
     EXPECT_FALSE(state.debug);
-    EXPECT_EQ(state.comPort, autoPortSetting());
+    EXPECT_EQ(state.comPort, ""); // no port named: automatic search
     EXPECT_TRUE(state.clockSynchronize);
     EXPECT_TRUE(state.modeSwitchable);
     EXPECT_EQ(state.melodyResolution, 25);
@@ -97,7 +93,7 @@ TEST(StartSettings, StoredValuesWin) {
     TMyIniFile ini(str(dir / "zel.ini"));
     StartState state;
     readStartSettings(ini, state);
-    readRunSettings(ini, {"ttyUSB0"}, state);
+    readRunSettings(ini, state);
     EXPECT_TRUE(state.minimizeToTrayAtStartup);
     EXPECT_FALSE(state.singleClickRestore);
     EXPECT_TRUE(state.autoDial);
@@ -137,39 +133,6 @@ TEST(StartSettings, MainWindowShowsAtCreationOnlyInPlainToolMode) {
         EXPECT_EQ(showMainWindowAtCreation(state), c.shown)
             << c.toolMode << c.minimizeToTray << c.testConnect;
     }
-}
-
-TEST(PortSetting, ListedNameOrExistingDevicePathElseAutomatic) {
-    TempDir dir;
-    writeFile(dir / "plain", "");
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const QString pty = QString::fromLocal8Bit(::ptsname(master));
-    const QStringList listed = {"ttyUSB0", "ttyS0"};
-    struct Case {
-        QString stored;
-        QString expected;
-    };
-    const Case cases[] = {
-        {"ttyUSB0", "ttyUSB0"},
-        {"ttyACM0", autoPortSetting()}, // not listed
-        {"ttyusb0", autoPortSetting()}, // names are case-sensitive here
-        {"COM3", autoPortSetting()},
-        {"COM", autoPortSetting()},
-        {"", autoPortSetting()},
-        {autoPortSetting(), autoPortSetting()},
-        {pty, pty},
-        {"/dev/null", "/dev/null"},
-        {"/dev/ttyNoSuchPort", autoPortSetting()},
-        {"dev/null", autoPortSetting()},         // not absolute
-        {str(dir / "plain"), autoPortSetting()}, // a file, not a device
-        {str(dir.dir()), autoPortSetting()},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(effectivePortSetting(c.stored, listed), c.expected) << c.stored.toStdString();
-    ::close(master);
 }
 
 TEST(HomeArea, NameAndCodeSplit) {

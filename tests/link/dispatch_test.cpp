@@ -353,7 +353,8 @@ TEST(DialNumber, BuildsTheDialStringFromTheNumbersParts) {
     link.connected = true;
     EXPECT_FALSE(DialNumber(link, QStringLiteral("  "), 8, settings, split));
     EXPECT_TRUE(DialNumber(link, QStringLiteral("*7|812|12|"), 9, settings, split));
-    const auto record = parseCommandRecord(link.LastRecord());
+    ASSERT_EQ(link.Count(), 1);
+    const auto record = parseCommandRecord(link.Records().value(0));
     EXPECT_EQ(record->name, 9);
     EXPECT_EQ(record->command, kWriteBlock);
     EXPECT_EQ(record->parameters, bytes({0xA2, 14, 8, 8, 1, 2, 1, 2}));

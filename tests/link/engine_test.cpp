@@ -14,9 +14,9 @@ QByteArray frameOf(int command, const QByteArray& parameters = {}) {
     return *encodeCommandFrame(command, parameters);
 }
 
-const QByteArray kWakeUpFrame = frameOf(kCmdWakeUp, QByteArray(20, '\0'));
-const QByteArray kProbeFrame = frameOf(kCmdProbe);
-const QByteArray kIdleFrame = frameOf(kCmdIdlePoll);
+const QByteArray kWakeUpFrame = frameOf(kWakeUp, QByteArray(20, '\0'));
+const QByteArray kProbeFrame = frameOf(kProbe);
+const QByteArray kIdleFrame = frameOf(kIdlePoll);
 
 // A link on one port "ttyUSB0" with a scripted phone.
 struct Rig {
@@ -106,7 +106,7 @@ TEST(LinkProbe, ReadsTheProbeItemAsThePhoneSendsIt) {
 
 TEST(LinkProbe, TenFailedProbesDropTheQueue) {
     Rig rig;
-    rig.queue(CommandRecord{5, 2, {}, -1, 0});
+    rig.queue(CommandRecord{kNameArchives, kReadNewArchive, {}, -1, 0});
     rig.link.status0 = 0x41;
     for (int i = 1; i < LinkEngine::kProbeCountdown; ++i) {
         rig.engine.RunCycle(); // the phone stays silent: every read times out
@@ -223,7 +223,7 @@ TEST(LinkPoll, InteractiveLayoutModePollsWithItsOwnCommandAndPostsToTheLayoutToo
     rig.link.matrixInteractive = true;
     rig.phone.answerReply(kStatusData, {Item{15, bytes({0x42})}});
     rig.engine.RunCycle();
-    EXPECT_EQ(rig.phone.written, QList<QByteArray>{frameOf(kCmdIdlePollInteractive)});
+    EXPECT_EQ(rig.phone.written, QList<QByteArray>{frameOf(kIdlePollInteractive)});
     EXPECT_EQ(rig.sink.replies(), std::vector<QByteArray>{bytes({15, 1, 0x42, 0, 0x3E, 0})});
 }
 
@@ -236,9 +236,9 @@ TEST(LinkQueue, FlagsHoldBackARecordAndTheOnesItSkips) {
         Rig rig;
         rig.connect();
         rig.link.status1 = c.status1;
-        rig.queue(CommandRecord{9, 17, bytes({10}), 32792, 1}); // A
-        rig.queue(CommandRecord{9, 7, {}, -1, 0});              // B
-        rig.queue(CommandRecord{9, 20, bytes({5}), -1, 0});     // C
+        rig.queue(CommandRecord{kNamePhonePanel, kSelectMessage, bytes({10}), 32792, 1}); // A
+        rig.queue(CommandRecord{kNamePhonePanel, kReportMessageLength, {}, -1, 0});       // B
+        rig.queue(CommandRecord{kNamePhonePanel, kLineKey, bytes({5}), -1, 0});           // C
         rig.phone.answerReply(kStatusData);
         rig.engine.RunCycle();
         ASSERT_EQ(rig.phone.written.size(), 1);
@@ -250,8 +250,8 @@ TEST(LinkQueue, FlagsHoldBackARecordAndTheOnesItSkips) {
 TEST(LinkQueue, AnsweredCommandsArePostedAndRemovedInOrder) {
     Rig rig;
     rig.connect();
-    rig.queue(CommandRecord{9, 24, "1", -1, 0});
-    rig.queue(CommandRecord{5, 19, bytes({2}), -1, 0});
+    rig.queue(CommandRecord{kNamePhonePanel, kReadVolume, "1", -1, 0});
+    rig.queue(CommandRecord{kNameArchives, kReadArchive, bytes({2}), -1, 0});
     rig.phone.inject(bytes({0x55, 0x66})); // stale bytes are purged before the write
     rig.phone.answerReply(kStatusData, {Item{3, bytes({'1', 5})}});
     rig.phone.answerReply(kStatusData);
@@ -266,7 +266,7 @@ TEST(LinkQueue, AnsweredCommandsArePostedAndRemovedInOrder) {
 TEST(LinkQueue, IdlePollDataBelongsToTheLastQueuedCommand) {
     Rig rig;
     rig.connect();
-    rig.queue(CommandRecord{1, 10, bytes({2}), -1, 0});
+    rig.queue(CommandRecord{kNamePhoneBookTool, kReadPhoneBook, bytes({2}), -1, 0});
     rig.phone.answerReply(kStatusData, {Item{30, bytes({2})}});
     rig.phone.answer(statusReply(0, 0, {Item{26, bytes({1, 0, 0, 1, 0x21})}}));
     rig.phone.answer(statusReply(0, 0));
@@ -290,8 +290,10 @@ TEST(LinkQueue, WaitRepliesKeepTheCommandAndThreeHundredDropTheQueue) {
     Rig rig;
     rig.connect();
     rig.link.transferProgressShown = true;
-    rig.queue(CommandRecord{1, 32, bytes({0xA3, 1}), -1, 0});
-    rig.queue(CommandRecord{1, 32, bytes({0xA3, 2}), -1, 0});
+    rig.queue(
+        CommandRecord{kNamePhoneBookTool, kWriteBlock, bytes({kWritePhoneBookRecord, 1}), -1, 0});
+    rig.queue(
+        CommandRecord{kNamePhoneBookTool, kWriteBlock, bytes({kWritePhoneBookRecord, 2}), -1, 0});
     rig.phone.setResponder([](const QByteArray&) { return replyFrame(kStatusWait); });
     rig.engine.RunCycle();
     EXPECT_TRUE(rig.link.phoneBusy);
@@ -314,8 +316,8 @@ TEST(LinkQueue, ACommandThatKeepsFailingIsDroppedAfterTenTries) {
         Rig rig;
         rig.connect();
         rig.link.traceWindowOpen = trace;
-        rig.queue(CommandRecord{0, 9, bytes({1}), -1, 0});
-        rig.queue(CommandRecord{3, 4, {}, -1, 0});
+        rig.queue(CommandRecord{kNameLayoutTool, kReadKeyMatrix, bytes({1}), -1, 0});
+        rig.queue(CommandRecord{kNamePhoneSettingsTool, kReadSettings, {}, -1, 0});
         rig.phone.setResponder([](const QByteArray& frame) {
             return decodeCommandFrame(frame)->command == 9 ? replyFrame(kStatusError40)
                                                            : replyFrame(kStatusData);
@@ -340,7 +342,7 @@ TEST(LinkQueue, ACorruptedReplyIsRetriedOnTheNextCycle) {
     Rig rig;
     rig.connect();
     rig.link.traceWindowOpen = true;
-    rig.queue(CommandRecord{9, 24, "2", -1, 0});
+    rig.queue(CommandRecord{kNamePhonePanel, kReadVolume, "2", -1, 0});
     QByteArray spoiled = replyFrame(kStatusData, {Item{3, bytes({'2', 4})}});
     spoiled[spoiled.size() - 1] = static_cast<char>(spoiled.back() ^ 0x5A);
     rig.phone.answer(spoiled);
@@ -422,7 +424,7 @@ TEST(LinkClock, SetsThePhoneClockAfterTheLinkComesUpAndEveryHalfHour) {
     rig.link.clockSynchronize = true;
     std::vector<bool> runningAtStep;
     rig.phone.setResponder([&](const QByteArray& frame) {
-        if (decodeCommandFrame(frame)->command == kCmdSetClock)
+        if (decodeCommandFrame(frame)->command == kSetClock)
             runningAtStep.push_back(rig.link.clockSettingRunning);
         return replyFrame(kStatusData);
     });
@@ -503,7 +505,7 @@ TEST(LinkTrace, StatusMarksAndNoTraceWithoutTheDebugWindow) {
 
     rig.sink.clear();
     rig.link.traceWindowOpen = false;
-    rig.queue(CommandRecord{9, 24, "0", -1, 0});
+    rig.queue(CommandRecord{kNamePhonePanel, kReadVolume, "0", -1, 0});
     rig.phone.answerReply(kStatusData);
     rig.engine.RunCycle();
     EXPECT_EQ(rig.sink.count(kTraceEvent), 0);
@@ -513,7 +515,7 @@ TEST(LinkTrace, AQueuedCommandIsTracedLineByLine) {
     Rig rig;
     rig.connect();
     rig.link.testConnectMode = true;
-    rig.queue(CommandRecord{9, 24, "0", -1, 0});
+    rig.queue(CommandRecord{kNamePhonePanel, kReadVolume, "0", -1, 0});
     rig.phone.answerReply(kStatusData);
     rig.engine.RunCycle();
     EXPECT_EQ(rig.sink.texts(kTraceEvent),
@@ -539,7 +541,8 @@ TEST(LinkCycle, MidnightNoticeOncePerMidnight) {
 TEST(LinkCycle, ClearRequestEmptiesTheQueue) {
     Rig rig;
     rig.connect();
-    rig.queue(CommandRecord{1, 32, bytes({0xA3}), -1, 0});
+    rig.queue(
+        CommandRecord{kNamePhoneBookTool, kWriteBlock, bytes({kWritePhoneBookRecord}), -1, 0});
     rig.link.clearRequest = true;
     rig.phone.answerReply(kStatusData);
     rig.engine.RunCycle();
@@ -554,7 +557,7 @@ TEST(LinkCycle, BrokenRecordsAreDroppedNotSent) {
     rig.link.traceWindowOpen = true;
     rig.link.AppendRecord(QStringLiteral("Name=x; Command=3[End];"));
     rig.link.AppendRecord(QStringLiteral("Name=1; Command=70[End];"));
-    rig.queue(CommandRecord{8, 3, {}, -1, 0});
+    rig.queue(CommandRecord{kNameNoAddressee, kStop, {}, -1, 0});
     rig.phone.answerReply(kStatusData);
     rig.engine.RunCycle();
     EXPECT_EQ(rig.phone.written, QList<QByteArray>{frameOf(3)});

@@ -1,8 +1,9 @@
-// The simulated phone's answers whose layout the link does not fix: parts and streams of long
-// reads, the archive items, the clock setting and the phone-book erase.
+// The simulated phone: its answers whose layout the link does not fix (parts and streams of long
+// reads, the archive items, the clock setting, the phone-book erase) and its own line coding.
 #include "link/catalogue.h"
 #include "link/numbercodes.h"
 #include "tools/phonesim/phonecore.h"
+#include "tools/phonesim/phoneframes.h"
 
 #include "tests/link/linkbytes.h"
 
@@ -136,4 +137,50 @@ TEST(PhoneSimCore, AFullPhoneBookAndUnknownCommandsAreRefused) {
     EXPECT_EQ(codes(phone.handle(kWriteBlock, record, 1000).items), QList<int>{31});
     EXPECT_EQ(phone.handle(21, {}, 1000).status, kStatusError40);
     EXPECT_EQ(phone.handle(kWriteBlock, bytes({0xA3, 0}), 1000).status, kStatusError40);
+}
+
+// The simulator reads and writes the line with its own code; these are the protocol's own
+// examples, byte for byte, so a fault on either side shows up here and not in both at once.
+TEST(PhoneFrames, TheSimulatorReadsAndWritesTheProtocolsExamples) {
+    struct Case {
+        QByteArray frame;
+        int afterHeader; // bytes still missing once the header arrived
+        int command;
+        QByteArray parameters;
+    };
+    const Case cases[] = {
+        {bytes({0x3F, 0x5A}), 1, 0x3F, {}},
+        {bytes({0x3D, 0xE6}), 1, 0x3D, {}},
+        {bytes({0xBA, 0x00, 0x00, 0xC7}), 3, 0x3A, bytes({0, 0})},
+        {bytes({0xFB, 0x14}) + QByteArray(20, '\0') + bytes({0x04}), 1, 0x3B, QByteArray(20, '\0')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(missingCommandBytes(c.frame.left(1)), c.afterHeader);
+        EXPECT_EQ(missingCommandBytes(c.frame), 0);
+        const auto read = readCommandFrame(c.frame);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(read->command, c.command);
+        EXPECT_EQ(read->parameters, c.parameters);
+        QByteArray spoiled = c.frame;
+        spoiled[spoiled.size() - 1] = static_cast<char>(spoiled.back() ^ 1);
+        EXPECT_FALSE(readCommandFrame(spoiled).has_value());
+        EXPECT_FALSE(readCommandFrame(c.frame + bytes({0})).has_value()); // longer than it says
+    }
+    EXPECT_EQ(writeReplyFrame(kStatusData, {}), bytes({0x00, 0xA5}));
+    const auto reply =
+        writeReplyFrame(kStatusData, {Item{1, bytes({0x07})}, Item{2, bytes({0x10, 0x20, 0x30})}});
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(static_cast<std::uint8_t>(reply->at(0)), 7);
+    EXPECT_EQ(reply->mid(1, reply->size() - 2), bytes({0x41, 0x07, 0xC2, 0x03, 0x10, 0x20, 0x30}));
+    EXPECT_FALSE(writeReplyFrame(kStatusData, {Item{1, QByteArray(300, 'x')}}).has_value());
+}
+
+TEST(PhoneFrames, NumbersInTheCountedFormAndOneCodeAByte) {
+    EXPECT_EQ(writeCountedDigits(QStringLiteral("495")), bytes({3, 0x94, 0x05}));
+    EXPECT_EQ(readCountedDigits(bytes({3, 0x94, 0x05})), "495");
+    EXPECT_EQ(readCountedDigits(bytes({9, 0x94})), "49"); // a count beyond the bytes
+    EXPECT_EQ(readCountedDigits({}), "");
+    EXPECT_EQ(writeDigitCodes(QStringLiteral("8-p tП_")), bytes({8, 10, 12, 11, 14, 15, 13}));
+    EXPECT_EQ(readDigitCodes(bytes({0x38, 0x3A, 0x0C, 0x0B, 0x0E, 0x0F, 0x0D})), "8-P tП_");
 }

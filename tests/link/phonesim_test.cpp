@@ -133,9 +133,9 @@ TEST_F(PhoneSim, FlagsHoldCommandsBackAndWaitRepliesKeepThemQueued) {
     LinkShared& link = link_->link();
     ASSERT_TRUE(waitUntil(
         *link_, [&] { return (link.status1.load() & FL_BUSY) != 0; }, 5000));
-    ASSERT_TRUE(link.AppendCommand({9, 17, bytes({10}), 32792, 1}));
-    ASSERT_TRUE(link.AppendCommand({9, 7, {}, -1, 0}));
-    ASSERT_TRUE(link.AppendCommand({9, 24, "1", -1, 0}));
+    ASSERT_TRUE(link.AppendCommand({kNamePhonePanel, kSelectMessage, bytes({10}), 32792, 1}));
+    ASSERT_TRUE(link.AppendCommand({kNamePhonePanel, kReportMessageLength, {}, -1, 0}));
+    ASSERT_TRUE(link.AppendCommand({kNamePhonePanel, kReadVolume, "1", -1, 0}));
     ASSERT_TRUE(waitUntil(
         *link_, [&] { return link.Count() == 2; }, 5000));
     ASSERT_TRUE(waitUntil(
@@ -152,7 +152,7 @@ TEST_F(PhoneSim, FlagsHoldCommandsBackAndWaitRepliesKeepThemQueued) {
 
     // Three "wait" replies, then the answer: the command stays queued until it is answered.
     ASSERT_EQ(sim.order("wait 3 18"), "OK");
-    ASSERT_TRUE(link.AppendCommand({9, 24, "2", -1, 0}));
+    ASSERT_TRUE(link.AppendCommand({kNamePhonePanel, kReadVolume, "2", -1, 0}));
     ASSERT_TRUE(waitUntil(
         *link_,
         [&] {
@@ -172,13 +172,13 @@ TEST_F(PhoneSim, RetriesCorruptedRepliesAndDropsACommandThatKeepsFailing) {
     LinkShared& link = link_->link();
 
     ASSERT_EQ(sim.order("corrupt 1 18"), "OK");
-    ASSERT_TRUE(link.AppendCommand({9, 24, "0", -1, 0}));
+    ASSERT_TRUE(link.AppendCommand({kNamePhonePanel, kReadVolume, "0", -1, 0}));
     ASSERT_TRUE(waitUntil(
         *link_, [&] { return !repliesFor(24, 9).empty(); }, 5000));
     EXPECT_EQ(countCommands(sim, "CMD 18 30"), 2);
 
     ASSERT_EQ(sim.order("error 10 08"), "OK");
-    ASSERT_TRUE(link.AppendCommand({3, 8, bytes({1}), -1, 0}));
+    ASSERT_TRUE(link.AppendCommand({kNamePhoneSettingsTool, kPlayMelody, bytes({1}), -1, 0}));
     ASSERT_TRUE(waitUntil(
         *link_, [&] { return link.Count() == 0; }, 5000));
     EXPECT_EQ(countCommands(sim, "CMD 08 01"), 10);
@@ -234,35 +234,37 @@ TEST_F(PhoneSim, AnswersEveryCommandOfTheCatalogue) {
     ASSERT_TRUE(waitConnected(true));
     link_->link().traceWindowOpen = true;
     const std::vector<CommandRecord> records = {
-        {9, 0, {}, -1, 0},
-        {1, 1, {}, -1, 0},
-        {5, 2, {}, -1, 0},
-        {3, 4, {}, -1, 0},
-        {2, 5, {}, -1, 0},
-        {2, 6, {}, -1, 0},
-        {9, 17, bytes({11}), -1, 0},
-        {9, 7, {}, -1, 0},
-        {3, 8, bytes({4}), -1, 0},
-        {3, 3, {}, -1, 0},
-        {0, 9, bytes({0}), -1, 0},
-        {1, 10, bytes({0}), -1, 0},
-        {3, 11, bytes({0}), -1, 0},
-        {9, 12, bytes({0}), -1, 0},
-        {3, 13, bytes({3}), -1, 0},
-        {9, 14, bytes({11}), -1, 0},
-        {9, 15, bytes({1}), -1, 0},
-        {9, 16, bytes({11}), -1, 0},
-        {9, 18, bytes({9}), -1, 0},
-        {5, 19, bytes({0}), -1, 0},
-        {9, 20, bytes({5}), -1, 0},
-        {9, 24, "1", -1, 0},
-        {9, 25, bytes({8}), -1, 0},
-        {9, 32, bytes({0xA2, 1, 2}), -1, 0},
-        {1, 32, bytes({0xA3, 1, 0, 2, 0x12, 0x34, 3, 0x21, 0x03}), -1, 0},
-        {3, 32, bytes({0xA4, 5, 2, 5, 7, 30, 1, 3, 0, 0}), -1, 0},
-        {3, 49, bytes({1, 5}), -1, 0},
-        {3, 56, bytes({0x81, 0x08}), -1, 0},
-        {9, 57, bytes({1}), -1, 0},
+        {kNamePhonePanel, kClearNewCalls, {}, -1, 0},
+        {kNamePhoneBookTool, kErasePhoneBook, {}, -1, 0},
+        {kNameArchives, kReadNewArchive, {}, -1, 0},
+        {kNamePhoneSettingsTool, kReadSettings, {}, -1, 0},
+        {kNameVariablesTool, kReadPresetVariables, {}, -1, 0},
+        {kNameVariablesTool, kReadPresetVariablesMore, {}, -1, 0},
+        {kNamePhonePanel, kSelectMessage, bytes({11}), -1, 0},
+        {kNamePhonePanel, kReportMessageLength, {}, -1, 0},
+        {kNamePhoneSettingsTool, kPlayMelody, bytes({4}), -1, 0},
+        {kNamePhoneSettingsTool, kStop, {}, -1, 0},
+        {kNameLayoutTool, kReadKeyMatrix, bytes({0}), -1, 0},
+        {kNamePhoneBookTool, kReadPhoneBook, bytes({0}), -1, 0},
+        {kNamePhoneSettingsTool, kReadServiceArea, bytes({0}), -1, 0},
+        {kNamePhonePanel, kReadAlarms, bytes({0}), -1, 0},
+        {kNamePhoneSettingsTool, kDeleteAlarm, bytes({3}), -1, 0},
+        {kNamePhonePanel, kPlayMessage, bytes({11}), -1, 0},
+        {kNamePhonePanel, kRecordMessage, bytes({1}), -1, 0},
+        {kNamePhonePanel, kDeleteMessage, bytes({11}), -1, 0},
+        {kNamePhonePanel, kAnsweringMachineService, bytes({9}), -1, 0},
+        {kNameArchives, kReadArchive, bytes({0}), -1, 0},
+        {kNamePhonePanel, kLineKey, bytes({5}), -1, 0},
+        {kNamePhonePanel, kReadVolume, "1", -1, 0},
+        {kNamePhonePanel, kPanelSwitch, bytes({8}), -1, 0},
+        {kNamePhonePanel, kWriteBlock, bytes({kWriteDial, 1, 2}), -1, 0},
+        {kNamePhoneBookTool, kWriteBlock,
+         bytes({kWritePhoneBookRecord, 1, 0, 2, 0x12, 0x34, 3, 0x21, 0x03}), -1, 0},
+        {kNamePhoneSettingsTool, kWriteBlock, bytes({kWriteDataBlock, 5, 2, 5, 7, 30, 1, 3, 0, 0}),
+         -1, 0},
+        {kNamePhoneSettingsTool, kWriteVariable, bytes({1, 5}), -1, 0},
+        {kNamePhoneSettingsTool, kWriteBitVariable, bytes({0x81, 0x08}), -1, 0},
+        {kNamePhonePanel, kPressKey, bytes({1}), -1, 0},
     };
     for (const CommandRecord& r : records)
         ASSERT_TRUE(link_->link().AppendCommand(r));
@@ -287,14 +289,14 @@ TEST_F(PhoneSim, WorksAtTheLinesPaceAndRetriesLostBytes) {
     LinkShared& link = link_->link();
     // The settings reply is over a hundred bytes: more than a second on the paced line, read
     // in several calls.
-    ASSERT_TRUE(link.AppendCommand({3, 4, {}, -1, 0}));
+    ASSERT_TRUE(link.AppendCommand({kNamePhoneSettingsTool, kReadSettings, {}, -1, 0}));
     ASSERT_TRUE(waitUntil(
         *link_, [&] { return !repliesFor(4, 3).empty(); }, 10000));
     const QByteArray settings = repliesFor(4, 3).front();
     EXPECT_EQ(settings.size(), 3 * 2 + 32 + 64 + 16 + 3);
 
     ASSERT_EQ(sim.order("drop 1"), "OK");
-    ASSERT_TRUE(link.AppendCommand({9, 24, "1", -1, 0}));
+    ASSERT_TRUE(link.AppendCommand({kNamePhonePanel, kReadVolume, "1", -1, 0}));
     ASSERT_TRUE(waitUntil(
         *link_, [&] { return countCommands(sim, "CMD 18 31") >= 2; }, 10000));
     ASSERT_EQ(sim.order("drop 0"), "OK");

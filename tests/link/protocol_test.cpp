@@ -178,17 +178,9 @@ TEST(NumberCodes, CharactersAndCodesBothWays) {
         EXPECT_EQ(charToNumberCode(QChar(c.c)), c.code) << int(c.c);
 }
 
-TEST(NumberCodes, BroadcastPacksTwoCodesAByte) {
-    const PackedNumber incoming = packNumberForBroadcast(QStringLiteral("4951234567"), false);
-    EXPECT_EQ(incoming.first, 0x54321594u);
-    EXPECT_EQ(incoming.second, 0x0B76u);
-    EXPECT_EQ(packNumberForBroadcast(QStringLiteral("4951234567"), true).second, 0x01000B76u);
-    // An odd count ends with the high nibble 11 and no $0B byte.
-    EXPECT_EQ(packNumberForBroadcast(QStringLiteral("123"), false).first, 0xB321u);
-    // Longer numbers are cut after 14 characters.
-    const PackedNumber longer = packNumberForBroadcast(QStringLiteral("1234567890123456"), false);
-    EXPECT_EQ(longer.second, 0x00432109u);
+TEST(NumberCodes, BroadcastCarriesFourteenCharactersAsTheirCodesReadBack) {
     EXPECT_EQ(broadcastNumberText(QStringLiteral("1234567890123456")), "12345678901234");
+    EXPECT_EQ(broadcastNumberText(QStringLiteral("*8p-T")), " 8P-t");
 }
 
 TEST(NumberCodes, CountedDigitForm) {

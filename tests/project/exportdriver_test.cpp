@@ -163,20 +163,23 @@ TEST(ExportDriver, BatchReportFileBesideTheTypedPath) {
     ASSERT_TRUE(w.project->UpdateFile());
     const QString previous = QDir::currentPath();
     QDir::setCurrent(str(w.root.dir()));
-    const BatchExportResult result = RunBatchExport(str(w.work) + "/", "roms/a.rom", "demo.zel");
+    const rom::ExportReport result = RunBatchExport(str(w.work) + "/", "roms/a.rom", "demo.zel");
     QDir::setCurrent(previous);
-    EXPECT_FALSE(result.error) << result.lines.join('\n').toStdString();
-    EXPECT_EQ(result.lines.value(0), "- Проект \"demo.zel\"\r\n  файл ПЗУ \"roms/a.rom\"");
+    const std::vector<std::string> lines = result.lines();
+    EXPECT_FALSE(result.failed()) << (lines.empty() ? std::string() : lines.back());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "- Проект \"demo.zel\"\r\n  файл ПЗУ \"roms/a.rom\"");
     EXPECT_EQ(
         readFile(w.work / "seen.tcl").find("patch_zavra_rom " + (w.root / "roms/a.rom").string()) !=
             std::string::npos,
         true);
     std::string expected;
-    for (const QString& line : result.lines)
-        expected += utf8ToCp1251(line.toStdString()) + "\r\n";
+    for (const std::string& line : lines)
+        expected += utf8ToCp1251(line) + "\r\n";
     EXPECT_EQ(readFile(w.root / "roms/a.rom.zl"), expected);
 
-    const BatchExportResult unreadable =
+    const rom::ExportReport unreadable =
         RunBatchExport(str(w.work) + "/", "roms/a.rom", str(w.root / "roms"));
-    EXPECT_TRUE(unreadable.error);
+    EXPECT_TRUE(unreadable.failed());
+    EXPECT_EQ(unreadable.firstError(), 9);
 }

@@ -1,5 +1,6 @@
 #include "tools/phonesim/control.h"
 
+#include "base/linkvocabulary.h"
 #include "link/protocol.h"
 
 #include <QStringList>
@@ -114,7 +115,7 @@ ControlResult applyControl(const QString& line, PhoneCore& core, PhoneWire& wire
                order == QLatin1String("corrupt")) {
         const std::optional<int> count = number(arg);
         const std::optional<int> command = words.size() > 2 ? number(words[2], 16) : -1;
-        if (!count || *count < 0 || !command || *command < -1 || *command > 63)
+        if (!count || *count < 0 || !command || *command < -1 || *command > link::kMaxCommand)
             return bad(order + QStringLiteral(" N [COMMAND]"));
         if (order == QLatin1String("wait"))
             wire.answerWait(*count, *command);

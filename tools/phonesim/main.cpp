@@ -3,6 +3,7 @@
 #include "link/protocol.h"
 #include "tools/phonesim/control.h"
 #include "tools/phonesim/phonecore.h"
+#include "tools/phonesim/phoneframes.h"
 #include "tools/phonesim/phonewire.h"
 #include "tools/phonesim/pty.h"
 
@@ -44,7 +45,7 @@ void trace(bool verbose, qint64 start, const QString& line) {
 }
 
 QString describeFrame(const QByteArray& frame) {
-    const std::optional<link::CommandFrame> command = link::decodeCommandFrame(frame);
+    const std::optional<ReceivedCommand> command = readCommandFrame(frame);
     if (!command)
         return QStringLiteral("PC    %1 (check byte wrong)").arg(link::hexBytes(frame));
     const link::CatalogueEntry* entry = link::catalogueEntry(command->command);
@@ -137,7 +138,7 @@ int main(int argc, char** argv) {
     wire.onFrame = [&](const QByteArray& frame, bool valid) {
         trace(verbose, start, describeFrame(frame));
         if (logFrames) {
-            const std::optional<link::CommandFrame> c = link::decodeCommandFrame(frame);
+            const std::optional<ReceivedCommand> c = readCommandFrame(frame);
             say(valid && c
                     ? QStringLiteral("CMD %1 %2")
                           .arg(link::hexByte(c->command), link::hexBytes(c->parameters).trimmed())

@@ -1,7 +1,7 @@
 #include "tools/phonesim/phonecore.h"
 
 #include "link/catalogue.h"
-#include "link/numbercodes.h"
+#include "tools/phonesim/phoneframes.h"
 
 #include <algorithm>
 
@@ -207,9 +207,8 @@ Reply PhoneCore::handle(std::uint8_t command, const QByteArray& p, qint64 nowMs)
             const QString digits = presetVariables_.value(v);
             QByteArray data(1, static_cast<char>(v));
             for (qsizetype i = 0; i < digits.size(); i += 2) {
-                const int low = link::charToNumberCode(digits[i]);
-                const int high =
-                    i + 1 < digits.size() ? link::charToNumberCode(digits[i + 1]) : 0xB;
+                const int low = digitCode(digits[i]);
+                const int high = i + 1 < digits.size() ? digitCode(digits[i + 1]) : 0xB;
                 data.append(static_cast<char>(low | (high << 4)));
             }
             reply.items.append(Item{kItemPresetVariable, data});
@@ -442,7 +441,7 @@ Reply PhoneCore::writeBlock(const QByteArray& p, qint64 nowMs) {
         return error();
     const int kind = static_cast<std::uint8_t>(p[0]);
     if (kind == link::kWriteDial) {
-        QString number = link::decodeEventNumber(p.mid(1));
+        QString number = readDigitCodes(p.mid(1));
         if (!(status1_ & link::FL_TUBE))
             status1_ |= link::FL_HFREE;
         status1_ |= link::FL_560 | link::FL_TALKING;
@@ -460,20 +459,20 @@ Reply PhoneCore::writeBlock(const QByteArray& p, qint64 nowMs) {
             return Reply{link::kStatusData, {Item{kItemPhoneBookFull, {}}}};
         const int n = static_cast<std::uint8_t>(p[3]);
         PhoneBookRecord record{static_cast<std::uint8_t>(p[1]), static_cast<std::uint8_t>(p[2]),
-                               p.mid(4, n), link::decodeCountedDigits(p.mid(4 + n))};
+                               p.mid(4, n), readCountedDigits(p.mid(4 + n))};
         phoneBook_.append(record);
         return {};
     }
     if (kind == link::kWriteDataBlock && p.size() >= 5) {
         const int index = static_cast<std::uint8_t>(p[1]);
         if (p[2] == 2 && p[3] == 5 && p.size() >= 10) {
-            alarms_[index] = Alarm{p.mid(4, 5), link::decodeCountedDigits(p.mid(9))};
+            alarms_[index] = Alarm{p.mid(4, 5), readCountedDigits(p.mid(9))};
             return {};
         }
         if (p[2] == 0 && p[3] == 0) {
             while (serviceCells_.size() <= index)
                 serviceCells_.append(QString());
-            serviceCells_[index] = link::decodeCountedDigits(p.mid(4));
+            serviceCells_[index] = readCountedDigits(p.mid(4));
             return {};
         }
     }
@@ -549,7 +548,7 @@ void PhoneCore::ring(const QString& number, qint64 nowMs) {
     lineNumber_ = number;
     callStart_ = nowMs;
     status1_ |= link::FL_LINESTATE;
-    events_.push_back(Item{link::kItemIncoming, link::numberCodes(number)});
+    events_.push_back(Item{link::kItemIncoming, writeDigitCodes(number)});
 }
 
 void PhoneCore::dialOnPhone(const QString& number, qint64 nowMs) {
@@ -558,7 +557,7 @@ void PhoneCore::dialOnPhone(const QString& number, qint64 nowMs) {
     ringing_ = false;
     lineNumber_ = number;
     callStart_ = nowMs;
-    events_.push_back(Item{link::kItemDialled, link::numberCodes(number)});
+    events_.push_back(Item{link::kItemDialled, writeDigitCodes(number)});
 }
 
 void PhoneCore::liftHandset(qint64 nowMs) {
@@ -587,7 +586,7 @@ void PhoneCore::addMessage(const QString& number, int seconds) {
 }
 
 void PhoneCore::alarmGoesOff(const QString& text) {
-    events_.push_back(Item{link::kItemAlarm, link::numberCodes(text)});
+    events_.push_back(Item{link::kItemAlarm, writeDigitCodes(text)});
 }
 
 void PhoneCore::keyEvent(std::uint8_t linePair) {
@@ -608,7 +607,7 @@ ItemList PhoneCore::archiveItems(bool onlyNew) {
             bytesOf({(r.incoming ? 0x80 : 0) | dayByte(r.when.date()), r.when.date().month(),
                      r.when.time().hour(), r.when.time().minute()});
         data += durationBytes(r.seconds);
-        data += link::encodeCountedDigits(r.number);
+        data += writeCountedDigits(r.number);
         const Item item{kItemCall, data};
         if (size + encodedSize(item) > kChunkBudget)
             break;
@@ -627,7 +626,7 @@ ItemList PhoneCore::messageItems() const {
             bytesOf({static_cast<int>(i + 1), dayByte(m.when.date()), m.when.date().month(),
                      m.when.time().hour(), m.when.time().minute()});
         data += durationBytes(m.seconds);
-        data += link::encodeCountedDigits(m.number);
+        data += writeCountedDigits(m.number);
         items.append(Item{kItemMessage, data});
     }
     return items;
@@ -638,7 +637,7 @@ ItemList PhoneCore::alarmItems() const {
     for (auto it = alarms_.begin(); it != alarms_.end(); ++it) {
         QByteArray data = it->bytes.left(5);
         data.append(static_cast<char>(it.key()));
-        data += link::encodeCountedDigits(it->number);
+        data += writeCountedDigits(it->number);
         items.append(Item{kItemAlarmEntry, data});
     }
     return items;
@@ -648,7 +647,7 @@ ItemList PhoneCore::serviceCellItems() const {
     ItemList items;
     for (qsizetype i = 0; i < serviceCells_.size(); ++i)
         items.append(Item{kItemServiceCell, QByteArray(1, static_cast<char>(i)) +
-                                                link::encodeCountedDigits(serviceCells_.at(i))});
+                                                writeCountedDigits(serviceCells_.at(i))});
     return items;
 }
 
@@ -657,7 +656,7 @@ ItemList PhoneCore::phoneBookItems() const {
     for (const PhoneBookRecord& r : phoneBook_) {
         QByteArray data = bytesOf({r.marker, r.secondMarker, static_cast<int>(r.name.size())});
         data += r.name;
-        data += link::encodeCountedDigits(r.number);
+        data += writeCountedDigits(r.number);
         items.append(Item{link::kItemPhoneBook, data});
     }
     return items;

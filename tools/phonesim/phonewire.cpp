@@ -1,6 +1,6 @@
 #include "tools/phonesim/phonewire.h"
 
-#include "link/protocol.h"
+#include "tools/phonesim/phoneframes.h"
 
 namespace telmira::phonesim {
 namespace {
@@ -44,11 +44,11 @@ void PhoneWire::receive(const QByteArray& bytes, qint64 nowMs) {
     for (char b : bytes) {
         queue(QByteArray(1, b), nowMs, false); // the adapter's echo
         frame_.append(b);
-        if (link::commandFrameMissing(frame_) > 0)
+        if (missingCommandBytes(frame_) > 0)
             continue;
         const QByteArray frame = frame_;
         frame_.clear();
-        const std::optional<link::CommandFrame> command = link::decodeCommandFrame(frame);
+        const std::optional<ReceivedCommand> command = readCommandFrame(frame);
         if (onFrame)
             onFrame(frame, command.has_value());
         if (silent_)
@@ -64,10 +64,9 @@ void PhoneWire::receive(const QByteArray& bytes, qint64 nowMs) {
         } else {
             reply = core_.handle(command->command, command->parameters, nowMs);
         }
-        std::optional<QByteArray> out =
-            link::encodeReplyFrame(reply.status, link::encodeItems(reply.items));
+        std::optional<QByteArray> out = writeReplyFrame(reply.status, reply.items);
         if (!out) // more than one frame holds: the phone answers with an error
-            out = link::encodeReplyFrame(link::kStatusError40, {});
+            out = writeReplyFrame(link::kStatusError40, {});
         if (corrupt_.take(code) || chance(options_.corruptRate)) {
             (*out)[out->size() - 1] = static_cast<char>(out->back() ^ 0x5A);
         }

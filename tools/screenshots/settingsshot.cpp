@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     StartState state;
     state.workDir = workDir;
     readStartSettings(ini, state);
-    readRunSettings(ini, listedSerialPorts(), state);
+    readRunSettings(ini, state);
     const contacts::TCodeDirectory codes(workDir + QStringLiteral("codes.voc"));
     state.home = readHomeArea(ini, state, codes.CountryList());
 

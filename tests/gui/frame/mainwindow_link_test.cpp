@@ -78,6 +78,7 @@ protected:
         form = std::make_unique<TMainForm>(work.state, *work.ini, services);
         form->AttachLink(link::TCommThread::StartLink(
             "/dev/phone", form.get(), [this] { return std::make_unique<HeldEnvironment>(gate); }));
+        shared().SetPortSetting("/dev/phone", false); // the port the held environment plays
         form->PollTimer()->stop();
         form->runStartupOpening(QString());
     }
