@@ -72,7 +72,7 @@ TEST_F(NormalRunModules, IncomingNumbersAreSplitAgainstTheHomeArea) {
         QCoreApplication::postEvent(&form, new link::ReplyEvent(link::eventBuffer(
                                                link::Item{link::kItemIncoming, digits(c.number)})));
         QCoreApplication::sendPostedEvents(&form);
-        EXPECT_EQ(form.LastNumberLabel()->text().toStdString(),
+        EXPECT_EQ(form.findChild<QLabel*>("LastNumberLabel")->text().toStdString(),
                   std::string("Последний номер: ") + c.shown);
     }
 }

@@ -91,7 +91,7 @@ TEST_F(ProjectOnTheWindow, HandedOverProjectOpensWithItsTitleAndRecentEntry) {
     EXPECT_EQ(session.FileName(), demo);
     EXPECT_TRUE(form->windowTitle().startsWith("Telmira  [" + demo + " - "))
         << form->windowTitle().toStdString();
-    QAction* first = form->RecentCommands().value(0);
+    QAction* first = recentCommands(*form).value(0);
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->isVisible());
     EXPECT_TRUE(first->isEnabled());
@@ -100,7 +100,7 @@ TEST_F(ProjectOnTheWindow, HandedOverProjectOpensWithItsTitleAndRecentEntry) {
     // A changed project: the Save button wakes; handing another project over asks first, and
     // "stay" keeps the changed one.
     session.SetModified();
-    EXPECT_TRUE(form->SaveCommand()->isEnabled());
+    EXPECT_TRUE(findAction(*form, "SaveProjectButton")->isEnabled());
     answers = {ProjectUi::Answer::Stay};
     emit form->projectOpenRequested(other);
     EXPECT_EQ(asked, QStringList{" Предупреждение об изменениях"});
@@ -112,9 +112,9 @@ TEST_F(ProjectOnTheWindow, HandedOverProjectOpensWithItsTitleAndRecentEntry) {
     answers = {ProjectUi::Answer::Discard};
     emit form->recentProjectChosen(other);
     EXPECT_EQ(session.FileName(), other);
-    EXPECT_EQ(form->RecentCommands().value(0)->data().toString(), other);
-    EXPECT_EQ(form->RecentCommands().value(1)->data().toString(), demo);
-    EXPECT_FALSE(form->RecentCommands().value(2)->isVisible());
+    EXPECT_EQ(recentCommands(*form).value(0)->data().toString(), other);
+    EXPECT_EQ(recentCommands(*form).value(1)->data().toString(), demo);
+    EXPECT_FALSE(recentCommands(*form).value(2)->isVisible());
 }
 
 TEST_F(ProjectOnTheWindow, CloseSequenceAsksAboutUnsavedChanges) {

@@ -38,9 +38,17 @@ protected:
         closedSpy = std::make_unique<QSignalSpy>(form.get(), &TMainForm::closed);
         return form;
     }
-    QString tabText(TMainForm& form) { return form.Pages()->tabText(form.Pages()->currentIndex()); }
+    QString tabText(TMainForm& form) {
+        return toolPages(form)->tabText(toolPages(form)->currentIndex());
+    }
     bool windowsKey(const char* name) {
         return work.ini->ReadBool("Windows", QString::fromLatin1(name), false);
+    }
+
+    // What the project module does when it records a project.
+    void addRecent(TMainForm& form, const QString& path) {
+        recordRecentProject(*work.ini, path);
+        form.refreshRecentMenu();
     }
 
     WorkFolder work;
@@ -55,77 +63,77 @@ TEST_F(MainWindow, StartupOpensTheRecordedToolsOfThisBuildAndTheLastTab) {
     form->runStartupOpening(QString());
 
     EXPECT_EQ(opened, 2);
-    ASSERT_NE(form->Tool("Archives"), nullptr);
-    EXPECT_EQ(form->Tool("VocEditor"), nullptr);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
-    EXPECT_TRUE(form->Tool("NoteBook")->Active());
-    EXPECT_FALSE(form->Tool("Archives")->Active());
-    EXPECT_TRUE(form->Pages()->isVisible());
+    ASSERT_NE(form->ToolTabs().Tool("Archives"), nullptr);
+    EXPECT_EQ(form->ToolTabs().Tool("VocEditor"), nullptr);
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool("NoteBook"));
+    EXPECT_TRUE(form->ToolTabs().Tool("NoteBook")->Active());
+    EXPECT_FALSE(form->ToolTabs().Tool("Archives")->Active());
+    EXPECT_TRUE(toolPages(*form)->isVisible());
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->windowTitle(), "Telmira");
     // The melody sets are not part of this build: the key goes back to closed, and their
     // menu command cannot be used.
     EXPECT_FALSE(windowsKey("MelodyList"));
-    EXPECT_FALSE(form->ToolCommand(kToolMelodyList)->isEnabled());
-    EXPECT_TRUE(form->ToolCommand(kToolArchives)->isChecked());
-    EXPECT_TRUE(form->ToolCommand(kToolArchives)->isEnabled());
-    EXPECT_EQ(form->ToolCommand(kToolAutoSetup), nullptr);
+    EXPECT_FALSE(form->ToolTabs().ToolCommand(kToolMelodyList)->isEnabled());
+    EXPECT_TRUE(form->ToolTabs().ToolCommand(kToolArchives)->isChecked());
+    EXPECT_TRUE(form->ToolTabs().ToolCommand(kToolArchives)->isEnabled());
+    EXPECT_EQ(form->ToolTabs().ToolCommand(kToolAutoSetup), nullptr);
     EXPECT_TRUE(work.state.startupDone);
 }
 
 TEST_F(MainWindow, ToolsMenuOpensAndClosesTools) {
     auto form = makeForm(fakeToolServices({"Archives", "NoteBook"}));
     form->runStartupOpening(QString());
-    EXPECT_FALSE(form->Pages()->isVisible()); // no tab: the tab control hides
+    EXPECT_FALSE(toolPages(*form)->isVisible()); // no tab: the tab control hides
 
-    form->ToggleTool(kToolArchives, true);
+    form->ToolTabs().ToggleTool(kToolArchives, true);
     FakeTool* archives = fakeTool(*form, "Archives");
     ASSERT_NE(archives, nullptr);
     EXPECT_TRUE(windowsKey("Archives"));
-    EXPECT_EQ(form->ActiveTool(), archives);
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), archives);
     EXPECT_EQ(archives->entered, 1);
-    EXPECT_TRUE(form->Pages()->isVisible());
+    EXPECT_TRUE(toolPages(*form)->isVisible());
 
-    form->ToggleTool(kToolNoteBook, true);
+    form->ToolTabs().ToggleTool(kToolNoteBook, true);
     EXPECT_EQ(archives->left, 1);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool("NoteBook"));
 
     // The archives and the phone book go for good when unchecked, changes or not.
-    form->Tool("NoteBook")->SetChanged(true);
-    form->ToggleTool(kToolNoteBook, false);
-    EXPECT_EQ(form->Tool("NoteBook"), nullptr);
+    form->ToolTabs().Tool("NoteBook")->SetChanged(true);
+    form->ToolTabs().ToggleTool(kToolNoteBook, false);
+    EXPECT_EQ(form->ToolTabs().Tool("NoteBook"), nullptr);
     EXPECT_FALSE(windowsKey("NoteBook"));
-    EXPECT_FALSE(form->ToolCommand(kToolNoteBook)->isChecked());
-    EXPECT_EQ(form->ActiveTool(), archives);
+    EXPECT_FALSE(form->ToolTabs().ToolCommand(kToolNoteBook)->isChecked());
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), archives);
 }
 
 TEST_F(MainWindow, UncheckingAChangedLayoutToolKeepsItHidden) {
     auto form = makeForm(fakeToolServices({"Matrix", "VarList"}));
-    QSignalSpy toggled(form.get(), &TMainForm::toolToggled);
+    QSignalSpy toggled(&form->ToolTabs(), &TToolTabManager::toolToggled);
     form->runStartupOpening(QString());
-    form->ToggleTool(kToolMatrix, true);
-    TMyTabControl* matrix = form->Tool("Matrix");
+    form->ToolTabs().ToggleTool(kToolMatrix, true);
+    TMyTabControl* matrix = form->ToolTabs().Tool("Matrix");
     ASSERT_NE(matrix, nullptr);
     matrix->SetChanged(true);
     EXPECT_TRUE(form->windowTitle().endsWith('*'));
-    EXPECT_TRUE(form->SaveCommand()->isEnabled());
+    EXPECT_TRUE(findAction(*form, "SaveProjectButton")->isEnabled());
 
-    form->ToggleTool(kToolMatrix, false);
-    EXPECT_EQ(form->Tool("Matrix"), matrix); // kept, hidden
+    form->ToolTabs().ToggleTool(kToolMatrix, false);
+    EXPECT_EQ(form->ToolTabs().Tool("Matrix"), matrix); // kept, hidden
     EXPECT_FALSE(matrix->IsVisible());
-    EXPECT_FALSE(form->Pages()->isVisible());
+    EXPECT_FALSE(toolPages(*form)->isVisible());
     EXPECT_FALSE(windowsKey("Matrix"));
 
-    form->ToggleTool(kToolMatrix, true);
-    EXPECT_EQ(form->Tool("Matrix"), matrix);
+    form->ToolTabs().ToggleTool(kToolMatrix, true);
+    EXPECT_EQ(form->ToolTabs().Tool("Matrix"), matrix);
     EXPECT_TRUE(matrix->Changed());
     EXPECT_TRUE(matrix->Active());
     EXPECT_EQ(matrix->TabImage(), kTabImageChanged);
 
     // Without changes it goes.
-    form->ToggleTool(kToolVarList, true);
-    form->ToggleTool(kToolVarList, false);
-    EXPECT_EQ(form->Tool("VarList"), nullptr);
+    form->ToolTabs().ToggleTool(kToolVarList, true);
+    form->ToolTabs().ToggleTool(kToolVarList, false);
+    EXPECT_EQ(form->ToolTabs().Tool("VarList"), nullptr);
     ASSERT_EQ(toggled.count(), 5);
     EXPECT_EQ(toggled.at(1), (QList<QVariant>{"Matrix", false}));
     EXPECT_EQ(toggled.at(4), (QList<QVariant>{"VarList", false}));
@@ -135,29 +143,29 @@ TEST_F(MainWindow, ClosingTabsByTheirPicture) {
     auto form = makeForm(fakeToolServices({"Archives", "NoteBook", "VocEditor"}));
     form->runStartupOpening(QString());
     for (int tool : {kToolArchives, kToolNoteBook, kToolVocEditor})
-        form->ToggleTool(tool, true);
-    TMyTabControl* voc = form->Tool("VocEditor");
-    ASSERT_EQ(form->ActiveTool(), voc);
+        form->ToolTabs().ToggleTool(tool, true);
+    TMyTabControl* voc = form->ToolTabs().Tool("VocEditor");
+    ASSERT_EQ(form->ToolTabs().ActiveTool(), voc);
     EXPECT_EQ(voc->TabImage(), kTabImageSaved);
-    EXPECT_EQ(form->Tool("Archives")->TabImage(), 9); // an inactive tab shows its tool
+    EXPECT_EQ(form->ToolTabs().Tool("Archives")->TabImage(), 9); // an inactive tab shows its tool
 
     // The last tab closes: the previous one becomes current.
     QTest::mouseClick(voc->PictureButton(), Qt::LeftButton);
-    EXPECT_EQ(form->Tool("VocEditor"), nullptr);
+    EXPECT_EQ(form->ToolTabs().Tool("VocEditor"), nullptr);
     EXPECT_FALSE(windowsKey("VocEditor"));
-    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool("NoteBook"));
 
     // A tab that is not the last: the one now at its place becomes current.
-    form->Pages()->setCurrentWidget(form->Tool("Archives")->ScrollBox());
-    ASSERT_EQ(form->ActiveTool(), form->Tool("Archives"));
-    QTest::mouseClick(form->Tool("Archives")->PictureButton(), Qt::LeftButton);
-    EXPECT_EQ(form->Tool("Archives"), nullptr);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
+    toolPages(*form)->setCurrentWidget(form->ToolTabs().Tool("Archives")->ScrollBox());
+    ASSERT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool("Archives"));
+    QTest::mouseClick(form->ToolTabs().Tool("Archives")->PictureButton(), Qt::LeftButton);
+    EXPECT_EQ(form->ToolTabs().Tool("Archives"), nullptr);
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool("NoteBook"));
 
     // The picture of an inactive tab only selects it; the only tab's picture hides the tabs.
-    QTest::mouseClick(form->Tool("NoteBook")->PictureButton(), Qt::LeftButton);
-    EXPECT_EQ(form->ActiveTool(), nullptr);
-    EXPECT_FALSE(form->Pages()->isVisible());
+    QTest::mouseClick(form->ToolTabs().Tool("NoteBook")->PictureButton(), Qt::LeftButton);
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), nullptr);
+    EXPECT_FALSE(toolPages(*form)->isVisible());
 }
 
 TEST_F(MainWindow, CloseHidesToTheTrayUnlessCtrlIsHeld) {
@@ -180,8 +188,8 @@ TEST_F(MainWindow, CloseHidesToTheTrayUnlessCtrlIsHeld) {
     EXPECT_TRUE(work.state.startHidden);
     EXPECT_FALSE(work.state.showPopupWindow);
     EXPECT_FALSE(work.ini->ReadBool("Common", "ShowPopupWindow", true));
-    EXPECT_FALSE(form->PopupCommand()->isChecked());
-    EXPECT_FALSE(form->Tray()->PopupCommand()->isChecked());
+    EXPECT_FALSE(findAction(*form, "ShowPopupWindowCommand")->isChecked());
+    EXPECT_FALSE(trayOf(*form)->PopupCommand()->isChecked());
     form->restoreFromTray();
 
     // Ctrl: the application closes.
@@ -230,12 +238,12 @@ TEST_F(MainWindow, RestoringWhileNewCallsBlinkOpensTheArchives) {
     form->runStartupOpening(QString());
     form->hideToTray();
     form->SetNewCallsWaiting(true);
-    EXPECT_TRUE(form->Tray()->Blinking());
-    EXPECT_TRUE(form->Tray()->Tip().contains("В архиве есть новые звонки"));
+    EXPECT_TRUE(trayOf(*form)->Blinking());
+    EXPECT_TRUE(trayOf(*form)->Tip().contains("В архиве есть новые звонки"));
     form->restoreFromTray();
-    EXPECT_NE(form->Tool("Archives"), nullptr);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("Archives"));
-    EXPECT_FALSE(form->Tray()->Blinking());
+    EXPECT_NE(form->ToolTabs().Tool("Archives"), nullptr);
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool("Archives"));
+    EXPECT_FALSE(trayOf(*form)->Blinking());
 }
 
 TEST_F(MainWindow, CloseSequenceWritesBoundsAndTheLastTabAndEmptiesTheScratchFolder) {
@@ -246,15 +254,15 @@ TEST_F(MainWindow, CloseSequenceWritesBoundsAndTheLastTabAndEmptiesTheScratchFol
     work.state.popupLeft = 33;
     auto form = makeForm(fakeToolServices({"Archives", "NoteBook"}));
     form->runStartupOpening(QString());
-    form->ToggleTool(kToolNoteBook, true);
-    form->ToggleTool(kToolArchives, true);
+    form->ToolTabs().ToggleTool(kToolNoteBook, true);
+    form->ToolTabs().ToggleTool(kToolArchives, true);
     form->setGeometry(60, 50, 700, 500);
 
     // A tool that keeps the application open cancels the close.
     fakeTool(*form, "Archives")->allowClose = false;
     form->close();
     EXPECT_EQ(closedSpy->count(), 0);
-    EXPECT_NE(form->Tool("Archives"), nullptr);
+    EXPECT_NE(form->ToolTabs().Tool("Archives"), nullptr);
     fakeTool(*form, "Archives")->allowClose = true;
 
     form->CloseApplication();
@@ -267,15 +275,15 @@ TEST_F(MainWindow, CloseSequenceWritesBoundsAndTheLastTabAndEmptiesTheScratchFol
     EXPECT_EQ(work.ini->ReadInteger("Common", "PopupLeft", -1), 33);
     EXPECT_TRUE(windowsKey("Archives"));
     EXPECT_TRUE(windowsKey("NoteBook"));
-    EXPECT_EQ(form->Tool("Archives"), nullptr);
+    EXPECT_EQ(form->ToolTabs().Tool("Archives"), nullptr);
     EXPECT_TRUE(fs::is_empty(work.dir / "Media/Temp"));
 
     // The next start finds the same bounds, tools and tab.
     auto again = makeForm(fakeToolServices({"Archives", "NoteBook"}));
     again->runStartupOpening(QString());
     EXPECT_EQ(again->geometry(), QRect(60, 50, 700, 500));
-    EXPECT_EQ(again->ActiveTool(), again->Tool("Archives"));
-    EXPECT_NE(again->Tool("NoteBook"), nullptr);
+    EXPECT_EQ(again->ToolTabs().ActiveTool(), again->ToolTabs().Tool("Archives"));
+    EXPECT_NE(again->ToolTabs().Tool("NoteBook"), nullptr);
 }
 
 TEST_F(MainWindow, BoundsKeepTheMinimumSize) {
@@ -311,15 +319,15 @@ TEST_F(MainWindow, RecentProjectsAppearOnceMostRecentFirst) {
         writeFile(work.dir / name, "[Project]\r\n");
     auto form = makeForm({});
     QSignalSpy chosen(form.get(), &TMainForm::recentProjectChosen);
-    form->AddRecentProject(work.path("a.zel"));
-    form->AddRecentProject(work.path("b.zel"));
-    form->AddRecentProject(work.path("a.zel"));
-    form->AddRecentProject(work.path("missing.zel"));
+    addRecent(*form, work.path("a.zel"));
+    addRecent(*form, work.path("b.zel"));
+    addRecent(*form, work.path("a.zel"));
+    addRecent(*form, work.path("missing.zel"));
     EXPECT_EQ(recentMenuEntries(*work.ini).mid(0, 4),
               (QStringList{QString(), work.path("a.zel"), work.path("b.zel"), QString()}));
     EXPECT_FALSE(work.ini->ValueExists("Recent", "0"));
 
-    const QList<QAction*> commands = form->RecentCommands();
+    const QList<QAction*> commands = recentCommands(*form);
     ASSERT_EQ(commands.size(), 10);
     EXPECT_FALSE(commands[0]->isVisible()); // "0" went with the missing project
     EXPECT_TRUE(commands[1]->isVisible());
@@ -337,8 +345,8 @@ TEST_F(MainWindow, CommandLineProjectOpensTheWindowsItRecords) {
     QSignalSpy opened(form.get(), &TMainForm::projectOpenRequested);
     form->runStartupOpening(work.path("p.zel"));
     EXPECT_EQ(work.ini->ReadString("Common", "LastProject", ""), work.path("p.zel"));
-    EXPECT_EQ(form->Tool("Matrix"), nullptr);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("VarList"));
+    EXPECT_EQ(form->ToolTabs().Tool("Matrix"), nullptr);
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool("VarList"));
     EXPECT_EQ(work.ini->ReadString("Common", "LastTab", ""), "VarList");
     EXPECT_FALSE(work.ini->ReadBool("Windows", "Phone", true));
     ASSERT_EQ(opened.count(), 1);
@@ -346,18 +354,18 @@ TEST_F(MainWindow, CommandLineProjectOpensTheWindowsItRecords) {
 
     auto other = makeForm(fakeToolServices({"Matrix", "VarList"}));
     other->runStartupOpening(work.path("q.zel")); // records neither: both open
-    EXPECT_NE(other->Tool("VarList"), nullptr);
-    EXPECT_EQ(other->ActiveTool(), other->Tool("Matrix"));
+    EXPECT_NE(other->ToolTabs().Tool("VarList"), nullptr);
+    EXPECT_EQ(other->ToolTabs().ActiveTool(), other->ToolTabs().Tool("Matrix"));
 }
 
 TEST_F(MainWindow, ToolTabKeepsItsStateAndMenuCommand) {
     auto form = makeForm(fakeToolServices({"Archives"}));
     form->runStartupOpening(QString());
-    form->ToggleTool(kToolArchives, true);
-    TMyTabControl* tool = form->Tool("Archives");
+    form->ToolTabs().ToggleTool(kToolArchives, true);
+    TMyTabControl* tool = form->ToolTabs().Tool("Archives");
     EXPECT_EQ(tool->ToolIndex(), kToolArchives);
-    EXPECT_EQ(tool->MenuCommand(), form->ToolCommand(kToolArchives));
-    EXPECT_EQ(tool->PageControl(), form->Pages());
+    EXPECT_EQ(tool->MenuCommand(), form->ToolTabs().ToolCommand(kToolArchives));
+    EXPECT_EQ(tool->PageControl(), toolPages(*form));
     EXPECT_EQ(tabText(*form), "Архивы звонков");
     tool->SetCaption("Архив");
     EXPECT_EQ(tabText(*form), "Архив");
@@ -365,8 +373,8 @@ TEST_F(MainWindow, ToolTabKeepsItsStateAndMenuCommand) {
     tool->SetChanged(true);
     EXPECT_EQ(form->windowTitle(), "Telmira*");
     tool->SetVisible(false);
-    EXPECT_FALSE(form->ToolCommand(kToolArchives)->isChecked());
-    EXPECT_FALSE(form->Pages()->isTabVisible(tool->PageIndex()));
+    EXPECT_FALSE(form->ToolTabs().ToolCommand(kToolArchives)->isChecked());
+    EXPECT_FALSE(toolPages(*form)->isTabVisible(tool->PageIndex()));
 }
 
 } // namespace

@@ -1,79 +1,117 @@
-// The main window's tools: the tool table's instances, their tabs and Tools menu commands,
-// leaving and entering a tab, and the start-up opening of windows.
-#include "gui/frame/mainform.h"
+#include "gui/frame/tooltabmanager.h"
 
 #include "frame/settings.h"
 #include "frame/startup.h"
 #include "frame/tooltable.h"
+#include "frame/windowrules.h"
+#include "gui/frame/pictures.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QToolBar>
 
 namespace telmira {
 namespace {
+
 const QString kCommon = QStringLiteral("Common");
 const QString kWindows = QStringLiteral("Windows");
+
+QString notInThisBuild() {
+    return QStringLiteral("Недоступно в этой сборке");
+}
+
 } // namespace
 
-// --- tools ---
+TToolTabManager::TToolTabManager(TMainForm& form, SettingsFile& ini, StartState& state,
+                                 QMap<QString, ToolFactory> tools, Frame frame, QObject* parent)
+    : QObject(parent), form_(form), ini_(ini), state_(state), factories_(std::move(tools)),
+      frame_(frame) {
+    connect(frame_.pages, &QTabWidget::currentChanged, this, [this] { syncCurrentTab(); });
+    buildCommands();
+    updatePagesVisibility();
+    updateSaveCommand();
+}
 
-bool TMainForm::ToolAvailable(int toolIndex) const {
+TToolTabManager::~TToolTabManager() {
+    destroyAllTools();
+}
+
+void TToolTabManager::buildCommands() {
+    for (const ToolInfo& tool : toolTable()) {
+        if (!tool.menuCommand)
+            continue;
+        auto* command = new QAction(toolMenuIcon(tool.picture, false),
+                                    QString::fromUtf8(tool.menuCommand), frame_.toolsMenu);
+        command->setCheckable(true);
+        command->setData(tool.index);
+        command->setObjectName(QStringLiteral("Menu") + QString::fromLatin1(tool.name));
+        const bool available = ToolAvailable(tool.index);
+        // The phone settings wait for the link.
+        command->setEnabled(available && tool.index != kToolPhoneSetup);
+        if (!available)
+            command->setStatusTip(notInThisBuild());
+        connect(command, &QAction::triggered, this,
+                [this, index = tool.index](bool checked) { ToggleTool(index, checked); });
+        frame_.toolsMenu->insertAction(frame_.commandsBefore, command);
+        commands_[tool.index] = command;
+    }
+}
+
+bool TToolTabManager::ToolAvailable(int toolIndex) const {
     const ToolInfo* tool = toolByIndex(toolIndex);
     if (!tool)
         return false;
-    const auto it = services_.tools.constFind(QString::fromLatin1(tool->name));
-    return it != services_.tools.constEnd() && *it;
+    const auto it = factories_.constFind(QString::fromLatin1(tool->name));
+    return it != factories_.constEnd() && *it;
 }
 
-TMyTabControl* TMainForm::Tool(int toolIndex) const {
+TMyTabControl* TToolTabManager::Tool(int toolIndex) const {
     if (toolIndex < 1 || toolIndex > kToolCount)
         return nullptr;
     return tools_[toolIndex].get();
 }
 
-TMyTabControl* TMainForm::Tool(const QString& name) const {
+TMyTabControl* TToolTabManager::Tool(const QString& name) const {
     const ToolInfo* tool = toolByName(name);
     return tool ? Tool(tool->index) : nullptr;
 }
 
-QAction* TMainForm::ToolCommand(int toolIndex) const {
+QAction* TToolTabManager::ToolCommand(int toolIndex) const {
     if (toolIndex < 1 || toolIndex > kToolCount)
         return nullptr;
-    return toolCommands_[toolIndex];
+    return commands_[toolIndex];
 }
 
-TMyTabControl* TMainForm::createTool(int toolIndex) {
+TMyTabControl* TToolTabManager::createTool(int toolIndex) {
     const ToolInfo* info = toolByIndex(toolIndex);
     if (!info || !ToolAvailable(toolIndex))
         return nullptr;
-    ToolContext context{*this, ini_, state_, Link()};
+    ToolContext context{form_, ini_, state_, link_};
     std::unique_ptr<TMyTabControl> tool =
-        services_.tools.value(QString::fromLatin1(info->name))(context);
+        factories_.value(QString::fromLatin1(info->name))(context);
     if (!tool || tool->ToolIndex() != toolIndex)
         return nullptr;
-    tool->SetPageControl(pages_, this);
-    tool->SetMenuCommand(toolCommands_[toolIndex]);
-    tool->LinkStateChanged(Connected());
+    tool->SetPageControl(frame_.pages, this);
+    tool->SetMenuCommand(commands_[toolIndex]);
+    tool->LinkStateChanged(connected_);
     tools_[toolIndex] = std::move(tool);
     return tools_[toolIndex].get();
 }
 
 // All tools go at once (close sequence, destruction): no tab is entered in between.
-void TMainForm::destroyAllTools() {
+void TToolTabManager::destroyAllTools() {
     leaveTab(activeTool_);
-    const QSignalBlocker quiet(pages_);
+    const QSignalBlocker quiet(frame_.pages);
     for (auto& tool : tools_)
         tool.reset();
     activeTool_ = nullptr;
     updatePagesVisibility();
 }
 
-void TMainForm::destroyTool(int toolIndex) {
+void TToolTabManager::destroyTool(int toolIndex) {
     TMyTabControl* tool = Tool(toolIndex);
     if (!tool)
         return;
@@ -82,7 +120,7 @@ void TMainForm::destroyTool(int toolIndex) {
     tools_[toolIndex].reset();
 }
 
-TMyTabControl* TMainForm::OpenTool(const QString& name) {
+TMyTabControl* TToolTabManager::OpenTool(const QString& name) {
     const ToolInfo* info = toolByName(name);
     if (!info)
         return nullptr;
@@ -98,14 +136,14 @@ TMyTabControl* TMainForm::OpenTool(const QString& name) {
     return tool;
 }
 
-void TMainForm::ToggleTool(int toolIndex, bool checked) {
+void TToolTabManager::ToggleTool(int toolIndex, bool checked) {
     setToolShown(toolIndex, checked, nullptr);
 }
 
 // The Tools menu command: a checked tool opens and becomes current; an unchecked one hides and
 // goes, unless it holds unsaved layout, variables or city-code changes. `next` (when given)
 // becomes current afterwards.
-void TMainForm::setToolShown(int toolIndex, bool checked, TMyTabControl* next) {
+void TToolTabManager::setToolShown(int toolIndex, bool checked, TMyTabControl* next) {
     const ToolInfo* info = toolByIndex(toolIndex);
     if (!info)
         return;
@@ -114,7 +152,7 @@ void TMainForm::setToolShown(int toolIndex, bool checked, TMyTabControl* next) {
     {
         // The tab control picks a current tab of its own on the way; the one made current
         // below is the one entered.
-        const QSignalBlocker quiet(pages_);
+        const QSignalBlocker quiet(frame_.pages);
         if (checked) {
             if (!tool)
                 tool = createTool(toolIndex);
@@ -142,19 +180,19 @@ void TMainForm::setToolShown(int toolIndex, bool checked, TMyTabControl* next) {
     syncCurrentTab();
 }
 
-QList<TMyTabControl*> TMainForm::visibleTools() const {
+QList<TMyTabControl*> TToolTabManager::visibleTools() const {
     QList<TMyTabControl*> visible;
-    for (int i = 0; i < pages_->count(); ++i) {
-        if (!pages_->isTabVisible(i))
+    for (int i = 0; i < frame_.pages->count(); ++i) {
+        if (!frame_.pages->isTabVisible(i))
             continue;
         for (const auto& tool : tools_)
-            if (tool && tool->ScrollBox() == pages_->widget(i))
+            if (tool && tool->ScrollBox() == frame_.pages->widget(i))
                 visible << tool.get();
     }
     return visible;
 }
 
-void TMainForm::ToolPictureClicked(TMyTabControl& tool) {
+void TToolTabManager::ToolPictureClicked(TMyTabControl& tool) {
     const QList<TMyTabControl*> visible = visibleTools();
     const int position = static_cast<int>(visible.indexOf(&tool));
     if (position < 0)
@@ -166,43 +204,44 @@ void TMainForm::ToolPictureClicked(TMyTabControl& tool) {
     setToolShown(tool.ToolIndex(), false, after >= 0 ? left.value(after) : nullptr);
 }
 
-void TMainForm::ToolChanged(TMyTabControl& tool, bool changed) {
+void TToolTabManager::ToolChanged(TMyTabControl& tool, bool changed) {
     if (!changed) {
         updateSaveCommand();
         return;
     }
-    if (!windowTitle().endsWith(QLatin1Char('*')))
-        setWindowTitle(windowTitle() + QLatin1Char('*'));
-    if (tool.ToolIndex() != kToolVocEditor)
+    if (frame_.window && !frame_.window->windowTitle().endsWith(QLatin1Char('*')))
+        frame_.window->setWindowTitle(frame_.window->windowTitle() + QLatin1Char('*'));
+    if (tool.ToolIndex() != kToolVocEditor) {
         projectChanged_ = true;
+        emit projectToolChanged();
+    }
     updateSaveCommand();
 }
 
-void TMainForm::SetProjectChanged(bool changed) {
+void TToolTabManager::SetProjectChanged(bool changed) {
     projectChanged_ = changed;
     updateSaveCommand();
 }
 
-void TMainForm::AddCloseQuery(std::function<bool()> query) {
-    if (query)
-        closeQueries_.push_back(std::move(query));
+bool TToolTabManager::SaveActiveTool() {
+    if (!activeTool_ || activeTool_->ToolIndex() != kToolVocEditor)
+        return false;
+    activeTool_->SaveChanges();
+    updateSaveCommand();
+    return true;
 }
 
-TMyTabControl* TMainForm::currentVisibleTool() const {
-    const int index = pages_->currentIndex();
-    if (index < 0 || !pages_->isTabVisible(index))
+TMyTabControl* TToolTabManager::currentVisibleTool() const {
+    const int index = frame_.pages->currentIndex();
+    if (index < 0 || !frame_.pages->isTabVisible(index))
         return nullptr;
     for (const auto& tool : tools_)
-        if (tool && tool->ScrollBox() == pages_->widget(index))
+        if (tool && tool->ScrollBox() == frame_.pages->widget(index))
             return tool.get();
     return nullptr;
 }
 
-void TMainForm::currentTabChanged(int) {
-    syncCurrentTab();
-}
-
-void TMainForm::syncCurrentTab() {
+void TToolTabManager::syncCurrentTab() {
     TMyTabControl* current = currentVisibleTool();
     if (current == activeTool_)
         return;
@@ -210,16 +249,16 @@ void TMainForm::syncCurrentTab() {
     enterTab(current);
 }
 
-void TMainForm::makeCurrent(TMyTabControl* tool) {
+void TToolTabManager::makeCurrent(TMyTabControl* tool) {
     if (!tool || !tool->IsVisible())
         return;
-    pages_->setCurrentWidget(tool->ScrollBox());
+    frame_.pages->setCurrentWidget(tool->ScrollBox());
     syncCurrentTab();
 }
 
 // Leaving a tab: the tool keeps its scroll position, gets its picture back and is no longer
 // active; its toolbar buttons and menus go.
-void TMainForm::leaveTab(TMyTabControl* tool) {
+void TToolTabManager::leaveTab(TMyTabControl* tool) {
     if (!tool)
         return;
     tool->SaveScrollPosition();
@@ -231,7 +270,7 @@ void TMainForm::leaveTab(TMyTabControl* tool) {
     updateSaveCommand();
 }
 
-void TMainForm::enterTab(TMyTabControl* tool) {
+void TToolTabManager::enterTab(TMyTabControl* tool) {
     activeTool_ = tool;
     if (!tool)
         return;
@@ -242,79 +281,59 @@ void TMainForm::enterTab(TMyTabControl* tool) {
     updateSaveCommand();
 }
 
-void TMainForm::showToolActions(TMyTabControl* tool) {
-    QToolBar* bar = toolActionsEnd_ ? qobject_cast<QToolBar*>(toolActionsEnd_->parent()) : nullptr;
-    for (QAction* action : std::as_const(shownToolActions_))
-        if (bar && action)
-            bar->removeAction(action);
-    for (QMenu* menu : std::as_const(shownToolMenus_))
-        if (menu)
-            menuBar()->removeAction(menu->menuAction());
+void TToolTabManager::showToolActions(TMyTabControl* tool) {
+    for (const QPointer<QAction>& action : std::as_const(shownToolActions_))
+        if (action && frame_.toolBar)
+            frame_.toolBar->removeAction(action);
+    for (const QPointer<QMenu>& menu : std::as_const(shownToolMenus_))
+        if (menu && frame_.menuBar)
+            frame_.menuBar->removeAction(menu->menuAction());
     shownToolActions_.clear();
     shownToolMenus_.clear();
     if (!tool)
         return;
     for (QAction* action : tool->ToolbarActions()) {
-        if (bar)
-            bar->insertAction(toolActionsEnd_, action);
+        if (frame_.toolBar)
+            frame_.toolBar->insertAction(frame_.buttonsBefore, action);
         shownToolActions_ << action;
     }
     for (QMenu* menu : tool->ToolMenus()) {
-        menuBar()->insertMenu(helpMenu_->menuAction(), menu);
+        if (frame_.menuBar)
+            frame_.menuBar->insertMenu(frame_.menusBefore, menu);
         shownToolMenus_ << menu;
     }
 }
 
 // The Save button serves the city codes while their tab is active, else the project.
-void TMainForm::updateSaveCommand() {
+void TToolTabManager::updateSaveCommand() {
+    if (!frame_.saveCommand)
+        return;
     const bool cityCodes = activeTool_ && activeTool_->ToolIndex() == kToolVocEditor;
     const QString hint = cityCodes ? QStringLiteral("Сохранить справочник городов|")
                                    : QStringLiteral("Сохранить проект|");
-    saveCommand_->setToolTip(shortHint(hint));
-    saveCommand_->setEnabled(cityCodes ? activeTool_->Changed() : projectChanged_);
+    frame_.saveCommand->setToolTip(shortHint(hint));
+    frame_.saveCommand->setEnabled(cityCodes ? activeTool_->Changed() : projectChanged_);
 }
 
-void TMainForm::updatePagesVisibility() {
+void TToolTabManager::updatePagesVisibility() {
     const bool any = !visibleTools().isEmpty();
-    pages_->setVisible(any);
-    emptyFace_->setVisible(!any);
+    frame_.pages->setVisible(any);
+    if (frame_.emptyFace)
+        frame_.emptyFace->setVisible(!any);
 }
 
-// --- start-up opening ---
-
-void TMainForm::runStartupOpening(const QString& project) {
-    if (!project.isEmpty())
-        recordCommandLineProject(project);
-    if (state_.toolMode) {
-        openStartupTools();
-        if (!state_.testConnectMode && !state_.startHidden)
-            show();
-    }
-    if (!project.isEmpty()) {
-        bringToFront();
-        emit projectOpenRequested(project);
-    }
-    state_.startupDone = true;
+void TToolTabManager::LinkStateChanged(bool connected) {
+    connected_ = connected;
+    if (QAction* phoneSetup = ToolCommand(kToolPhoneSetup))
+        phoneSetup->setEnabled(connected && ToolAvailable(kToolPhoneSetup));
+    for (const auto& tool : tools_)
+        if (tool)
+            tool->LinkStateChanged(connected);
 }
 
-// A project named on the command line: it becomes the last project, and the windows it records
-// (layouts, variables; both when it records neither) open with the layouts first.
-void TMainForm::recordCommandLineProject(const QString& project) {
-    ini_.WriteString(kCommon, QStringLiteral("LastProject"), project);
-    const TMyMemIniFile file(project);
-    bool matrix = file.ReadBool(QStringLiteral("Project"), QStringLiteral("Matrix"), false);
-    bool varList = file.ReadBool(QStringLiteral("Project"), QStringLiteral("VarList"), false);
-    if (!matrix && !varList)
-        matrix = varList = true;
-    ini_.WriteBool(kWindows, QStringLiteral("Matrix"), matrix);
-    ini_.WriteBool(kWindows, QStringLiteral("VarList"), varList);
-    ini_.WriteString(kCommon, QStringLiteral("LastTab"),
-                     matrix ? QStringLiteral("Matrix") : QStringLiteral("VarList"));
-    if (ini_.ReadBool(kWindows, QStringLiteral("Phone"), true))
-        ini_.WriteBool(kWindows, QStringLiteral("Phone"), false);
-}
+// --- start-up opening and close ---
 
-void TMainForm::openStartupTools() {
+void TToolTabManager::OpenStartupTools() {
     for (const ToolInfo& info : toolTable()) {
         const QString name = QString::fromLatin1(info.name);
         TMyTabControl* tool = Tool(info.index);
@@ -330,6 +349,19 @@ void TMainForm::openStartupTools() {
     if (TMyTabControl* last = Tool(ini_.ReadString(kCommon, QStringLiteral("LastTab"), {})))
         makeCurrent(last);
     syncCurrentTab();
+}
+
+bool TToolTabManager::QueryClose() {
+    for (const auto& tool : tools_)
+        if (tool && !tool->QueryClose())
+            return false;
+    return true;
+}
+
+void TToolTabManager::CloseAll() {
+    if (activeTool_)
+        ini_.WriteString(kCommon, QStringLiteral("LastTab"), activeTool_->ToolName());
+    destroyAllTools();
 }
 
 } // namespace telmira
