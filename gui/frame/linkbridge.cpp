@@ -1,9 +1,9 @@
 #include "gui/frame/linkbridge.h"
 
-#include "frame/settings.h"
 #include "frame/startup.h"
 #include "frame/tooltable.h"
 #include "frame/windowrules.h"
+#include "frame/zelsettings.h"
 #include "gui/frame/mainform.h"
 #include "gui/frame/pictures.h"
 #include "gui/frame/tooltabmanager.h"
@@ -150,8 +150,7 @@ void TLinkBridge::updateLinkState() {
     const bool connected = Connected();
     const link::LinkShared* shared = Link();
     const QString phone =
-        shared ? link::PhoneNameForModel(ini_.ReadSection(QStringLiteral("ProjectDefs")),
-                                         shared->modelCode.load())
+        shared ? link::PhoneNameForModel(readPhoneDescriptions(ini_), shared->modelCode.load())
                : QString();
     const QString port = shared ? shared->PortName() : QString();
     linkHint_ = link::LinkStateHint(connected, phone, port);

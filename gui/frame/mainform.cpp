@@ -2,11 +2,11 @@
 
 #include "base/version.h"
 #include "frame/debugtrace.h"
-#include "frame/recentprojects.h"
 #include "frame/settings.h"
 #include "frame/singleinstance.h"
 #include "frame/startup.h"
 #include "frame/tooltable.h"
+#include "frame/zelsettings.h"
 #include "gui/frame/pictures.h"
 #include "gui/frame/settingsdialog.h"
 #include "gui/frame/traycontrol.h"
@@ -41,13 +41,8 @@
 namespace telmira {
 namespace {
 
-const QString kCommon = QStringLiteral("Common");
-const QString kWindows = QStringLiteral("Windows");
-
 // The designed bounds, used until zel.ini holds the window's own.
 constexpr int kDesignedLeft = 290, kDesignedTop = 60, kDesignedWidth = 860, kDesignedHeight = 620;
-// No screen reaches this far; stored bounds beyond it are damaged.
-constexpr int kFarBound = 1 << 20;
 
 QString notInThisBuild() {
     return QStringLiteral("Недоступно в этой сборке");
@@ -228,14 +223,8 @@ void TMainForm::buildTray() {
 }
 
 void TMainForm::restoreBounds() {
-    // zel.ini may hold anything: values far beyond any screen are cut before the rectangle's
-    // edges are computed (they would overflow), then the window is fitted to the screen.
-    const auto read = [this](const char* key, int def, int low) {
-        return std::clamp(ini_.ReadInteger(kCommon, QLatin1String(key), def), low, kFarBound);
-    };
-    QRect bounds(read("Left", kDesignedLeft, -kFarBound), read("Top", kDesignedTop, -kFarBound),
-                 read("Width", kDesignedWidth, minimumWidth()),
-                 read("Height", kDesignedHeight, minimumHeight()));
+    QRect bounds = readWindowBounds(
+        ini_, QRect(kDesignedLeft, kDesignedTop, kDesignedWidth, kDesignedHeight), minimumSize());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         bounds = fitToScreen(bounds, screen->availableGeometry());
     setGeometry(bounds);
@@ -319,8 +308,10 @@ void TMainForm::secondInstanceArrived(const QByteArray& message) {
 // --- start-up opening ---
 
 void TMainForm::runStartupOpening(const QString& project) {
+    // A project named on the command line: it becomes the last project, and the windows it
+    // records (layouts, variables; both when it records neither) open with the layouts first.
     if (!project.isEmpty())
-        recordCommandLineProject(project);
+        recordCommandLineProject(ini_, project);
     if (state_.toolMode) {
         tools_->OpenStartupTools();
         if (!state_.testConnectMode && !state_.startHidden)
@@ -331,23 +322,6 @@ void TMainForm::runStartupOpening(const QString& project) {
         emit projectOpenRequested(project);
     }
     state_.startupDone = true;
-}
-
-// A project named on the command line: it becomes the last project, and the windows it records
-// (layouts, variables; both when it records neither) open with the layouts first.
-void TMainForm::recordCommandLineProject(const QString& project) {
-    ini_.WriteString(kCommon, QStringLiteral("LastProject"), project);
-    const TMyMemIniFile file(project);
-    bool matrix = file.ReadBool(QStringLiteral("Project"), QStringLiteral("Matrix"), false);
-    bool varList = file.ReadBool(QStringLiteral("Project"), QStringLiteral("VarList"), false);
-    if (!matrix && !varList)
-        matrix = varList = true;
-    ini_.WriteBool(kWindows, QStringLiteral("Matrix"), matrix);
-    ini_.WriteBool(kWindows, QStringLiteral("VarList"), varList);
-    ini_.WriteString(kCommon, QStringLiteral("LastTab"),
-                     matrix ? QStringLiteral("Matrix") : QStringLiteral("VarList"));
-    if (ini_.ReadBool(kWindows, QStringLiteral("Phone"), true))
-        ini_.WriteBool(kWindows, QStringLiteral("Phone"), false);
 }
 
 // --- the link ---
@@ -513,7 +487,7 @@ void TMainForm::SetNewCallsWaiting(bool waiting) {
 
 void TMainForm::SetShowPopupWindow(bool show) {
     state_.showPopupWindow = show;
-    ini_.WriteBool(kCommon, QStringLiteral("ShowPopupWindow"), show);
+    writeShowPopupWindow(ini_, show);
     popupCommand_->setChecked(show);
     tray_->PopupCommand()->setChecked(show);
 }
@@ -584,13 +558,8 @@ bool TMainForm::runCloseSequence() {
     bridge_->StopLink();
     tools_->CloseAll();
 
-    const QRect bounds = boundsToWrite();
-    ini_.WriteInteger(kCommon, QStringLiteral("Left"), bounds.left());
-    ini_.WriteInteger(kCommon, QStringLiteral("Top"), bounds.top());
-    ini_.WriteInteger(kCommon, QStringLiteral("Width"), bounds.width());
-    ini_.WriteInteger(kCommon, QStringLiteral("Height"), bounds.height());
-    ini_.WriteInteger(kCommon, QStringLiteral("PopupLeft"), state_.popupLeft);
-    ini_.WriteInteger(kCommon, QStringLiteral("PopupTop"), state_.popupTop);
+    writeWindowBounds(ini_, boundsToWrite());
+    writePopupPosition(ini_, state_.popupLeft, state_.popupTop);
 
     closed_ = true;
     emptyTempFolder();

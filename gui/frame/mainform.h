@@ -135,7 +135,6 @@ private:
     QRect boundsToWrite() const;
     void secondInstanceArrived(const QByteArray& message);
     void bringToFront();
-    void recordCommandLineProject(const QString& project);
     void linkStateChanged(bool connected, const QString& phone, const QString& port);
     void processDebugMessage(const QString& text);
     bool runCloseSequence();

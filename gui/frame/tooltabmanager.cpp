@@ -1,9 +1,9 @@
 #include "gui/frame/tooltabmanager.h"
 
-#include "frame/settings.h"
 #include "frame/startup.h"
 #include "frame/tooltable.h"
 #include "frame/windowrules.h"
+#include "frame/zelsettings.h"
 #include "gui/frame/pictures.h"
 
 #include <QAction>
@@ -15,9 +15,6 @@
 
 namespace telmira {
 namespace {
-
-const QString kCommon = QStringLiteral("Common");
-const QString kWindows = QStringLiteral("Windows");
 
 QString notInThisBuild() {
     return QStringLiteral("Недоступно в этой сборке");
@@ -130,7 +127,7 @@ TMyTabControl* TToolTabManager::OpenTool(const QString& name) {
     if (!tool)
         return nullptr;
     tool->SetVisible(true);
-    ini_.WriteBool(kWindows, QString::fromLatin1(info->name), true);
+    writeToolOpen(ini_, QString::fromLatin1(info->name), true);
     updatePagesVisibility();
     makeCurrent(tool);
     return tool;
@@ -169,7 +166,7 @@ void TToolTabManager::setToolShown(int toolIndex, bool checked, TMyTabControl* n
         }
     }
     const bool open = checked && tool;
-    ini_.WriteBool(kWindows, QString::fromLatin1(info->name), open);
+    writeToolOpen(ini_, QString::fromLatin1(info->name), open);
     if (toolIndex == kToolMatrix || toolIndex == kToolVarList)
         emit toolToggled(QString::fromLatin1(info->name), open);
     updatePagesVisibility();
@@ -337,16 +334,16 @@ void TToolTabManager::OpenStartupTools() {
     for (const ToolInfo& info : toolTable()) {
         const QString name = QString::fromLatin1(info.name);
         TMyTabControl* tool = Tool(info.index);
-        if (!tool && ini_.ReadBool(kWindows, name, false)) {
+        if (!tool && readToolOpen(ini_, name)) {
             tool = createTool(info.index);
             if (!tool)
-                ini_.WriteBool(kWindows, name, false);
+                writeToolOpen(ini_, name, false);
         }
         if (tool)
             tool->SetVisible(true);
     }
     updatePagesVisibility();
-    if (TMyTabControl* last = Tool(ini_.ReadString(kCommon, QStringLiteral("LastTab"), {})))
+    if (TMyTabControl* last = Tool(readLastTab(ini_)))
         makeCurrent(last);
     syncCurrentTab();
 }
@@ -360,7 +357,7 @@ bool TToolTabManager::QueryClose() {
 
 void TToolTabManager::CloseAll() {
     if (activeTool_)
-        ini_.WriteString(kCommon, QStringLiteral("LastTab"), activeTool_->ToolName());
+        writeLastTab(ini_, activeTool_->ToolName());
     destroyAllTools();
 }
 

@@ -51,7 +51,7 @@ TEST_F(NormalRunModules, IncomingNumbersAreSplitAgainstTheHomeArea) {
     StartState state;
     state.workDir = str(work.dir());
     auto ini = std::make_unique<TMyIniFile>(str(work.dir()) + "zel.ini");
-    state.home = readHomeArea(*ini, state, services.origins->CountryList());
+    state.home = readHomeArea(*ini, services.origins->CountryList());
     TMainForm form(state, *ini, services);
     // A fixed port that does not exist: the link waits for it and the window gets no replies
     // but those posted here.

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     readStartSettings(ini, state);
     readRunSettings(ini, listedSerialPorts(), state);
     const VocFileOrigins origins(workDir + QStringLiteral("codes.voc"));
-    state.home = readHomeArea(ini, state, origins.CountryList());
+    state.home = readHomeArea(ini, origins.CountryList());
 
     TSettingsDialog dialog(ini, state, nullptr, origins, false);
     dialog.Tabs()->setCurrentIndex(page);

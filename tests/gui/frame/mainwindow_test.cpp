@@ -1,7 +1,7 @@
 // The main window's frame: the tool table and its tabs, the Tools menu, closing a tab by its
 // picture, the tray and the close sequence, the recent projects and the window's bounds.
-#include "frame/recentprojects.h"
 #include "frame/tooltable.h"
+#include "frame/zelsettings.h"
 #include "gui/frame/mainform.h"
 #include "gui/frame/traycontrol.h"
 #include "tests/common/windowfixture.h"
