@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -107,23 +108,40 @@ TMainForm::~TMainForm() {
 
 void TMainForm::buildMenus() {
     fileMenu_ = menuBar()->addMenu(QStringLiteral("Файл"));
-    for (const QString& caption :
-         {QStringLiteral("Новый проект..."), QStringLiteral("Открыть проект..."),
-          QStringLiteral("Сохранить проект как..."), QStringLiteral("Экспорт проекта в ПЗУ...")}) {
-        QAction* command = fileMenu_->addAction(caption);
+    // The project commands wait for the project module to take them.
+    const auto projectCommand = [this](ProjectCommand kind, const QIcon& icon,
+                                       const QString& caption, const char* name,
+                                       const QKeySequence& keys) {
+        auto* command = new QAction(icon, caption, this);
+        command->setObjectName(QLatin1String(name));
+        command->setShortcut(keys);
         command->setEnabled(false);
         command->setStatusTip(notInThisBuild());
-        projectCommands_ << command;
-    }
+        projectCommands_[static_cast<int>(kind)] = command;
+        return command;
+    };
+    QStyle* look = style();
+    fileMenu_->addAction(projectCommand(ProjectCommand::New, QIcon(),
+                                        QStringLiteral("Новый проект..."), "MenuNewProject",
+                                        QKeySequence(Qt::CTRL | Qt::Key_N)));
+    QAction* open = projectCommand(
+        ProjectCommand::Open, look->standardIcon(QStyle::SP_DialogOpenButton),
+        QStringLiteral("Открыть проект..."), "MenuOpen", QKeySequence(Qt::CTRL | Qt::Key_L));
+    open->setToolTip(QStringLiteral("Открыть проект"));
+    fileMenu_->addAction(open);
     saveCommand_ = new QAction(buttonIcon(ButtonPicture::Save), QStringLiteral("Сохранить"), this);
-    saveCommand_->setObjectName(QStringLiteral("SaveProjectButton"));
+    saveCommand_->setObjectName(QStringLiteral("MenuSave"));
+    saveCommand_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     saveCommand_->setToolTip(shortHint(QStringLiteral("Сохранить проект|")));
     saveCommand_->setEnabled(false);
     connect(saveCommand_, &QAction::triggered, this, [this] {
         if (!tools_->SaveActiveTool())
             emit projectSaveRequested();
     });
-    fileMenu_->insertAction(projectCommands_.value(2), saveCommand_);
+    fileMenu_->addAction(saveCommand_);
+    fileMenu_->addAction(projectCommand(ProjectCommand::SaveAs, QIcon(),
+                                        QStringLiteral("Сохранить проект как..."), "MenuSaveAs",
+                                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     recentSeparator_ = fileMenu_->addSeparator();
     for (int i = 0; i < kRecentMenuEntries; ++i) {
         QAction* command = fileMenu_->addAction(QString());
@@ -133,6 +151,17 @@ void TMainForm::buildMenus() {
                 [this, command] { emit recentProjectChosen(command->data().toString()); });
         recentCommands_ << command;
     }
+    fileMenu_->addSeparator();
+    QAction* changeVersion = projectCommand(
+        ProjectCommand::ChangeVersion, look->standardIcon(QStyle::SP_BrowserReload),
+        QStringLiteral("Сменить версию телефона"), "ChangeDefFileMenuItem", QKeySequence());
+    changeVersion->setToolTip(QStringLiteral("Сменить версию телефона"));
+    fileMenu_->addAction(changeVersion);
+    QAction* exportRom = projectCommand(
+        ProjectCommand::Export, look->standardIcon(QStyle::SP_DriveFDIcon),
+        QStringLiteral("Экспорт проекта в ПЗУ..."), "MenuExport", QKeySequence(Qt::Key_F5));
+    exportRom->setToolTip(QStringLiteral("Экспорт проекта в ПЗУ"));
+    fileMenu_->addAction(exportRom);
     fileMenu_->addSeparator();
     QAction* toTray = fileMenu_->addAction(QStringLiteral("Свернуть в трей"));
     connect(toTray, &QAction::triggered, this, &TMainForm::hideToTray);
@@ -170,7 +199,15 @@ void TMainForm::buildToolbar() {
     toolBar_->setObjectName(QStringLiteral("MainToolBar"));
     toolBar_->setMovable(false);
     toolBar_->setIconSize(QSize(24, 24));
-    toolBar_->addAction(saveCommand_);
+    // The toolbar's buttons are the File menu's commands; they carry the names a person reads.
+    const auto button = [this](QAction* command, const char* name) {
+        toolBar_->addAction(command);
+        toolBar_->widgetForAction(command)->setObjectName(QLatin1String(name));
+    };
+    button(Command(ProjectCommand::Open), "OpenProjectButton");
+    button(saveCommand_, "SaveProjectButton");
+    button(Command(ProjectCommand::Export), "ExportButton");
+    button(Command(ProjectCommand::ChangeVersion), "ChangeDefFileButton");
     toolBar_->addSeparator();
     toolActionsEnd_ = toolBar_->addSeparator();
     auto* spacer = new QWidget;
@@ -442,7 +479,7 @@ void TMainForm::ShowSettingsDialog(bool firstTabOnly) {
 void TMainForm::hideToTray() {
     if (state_.testConnectMode)
         return;
-    if (state_.toolMode && isVisible() && !isMinimized())
+    if (state_.toolMode && isVisible())
         emit archiveSelectionClearRequested();
     state_.startHidden = true;
     if (TTrayControl::Available()) {
@@ -597,6 +634,14 @@ void TMainForm::changeEvent(QEvent* event) {
             QTimer::singleShot(0, this, [this] {
                 if (minimisedAsTray_ && !isMinimized())
                     restoreFromTray();
+            });
+        // The minimise command hides the window in the tray (not in test-connect mode, where the
+        // window only minimises).
+        else if (isMinimized() && !minimisedAsTray_ && !state_.testConnectMode && !closing_ &&
+                 !closed_)
+            QTimer::singleShot(0, this, [this] {
+                if (isMinimized() && !minimisedAsTray_ && !state_.startHidden)
+                    hideToTray();
             });
     } else if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isMaximized()) {
         // On activation the window moves and shrinks to fit the screen.

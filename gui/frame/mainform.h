@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -94,9 +95,14 @@ public:
 
     // The project's unsaved changes (the Save button follows them outside the city codes).
     void SetProjectChanged(bool changed);
-    // The project commands of the File menu (new, open, save as, export), disabled until the
-    // project module takes them.
-    const QList<QAction*>& ProjectCommands() const { return projectCommands_; }
+    // The project commands of the File menu (and the toolbar's Open, Export and Change phone
+    // version buttons), disabled until the project module takes them. Save is the window's
+    // own: it saves the city codes while their tab is active, else asks for the project's save.
+    enum class ProjectCommand { New, Open, SaveAs, Export, ChangeVersion };
+    static constexpr int kProjectCommands = 5;
+    QAction* Command(ProjectCommand kind) const {
+        return projectCommands_[static_cast<std::size_t>(kind)];
+    }
     // Asked in order at the start of the close sequence (the project's save prompt); one that
     // answers false cancels the close.
     void AddCloseQuery(std::function<bool()> query);
@@ -167,7 +173,7 @@ private:
     QAction* modeSwitchCommand_ = nullptr;
     QAction* toolActionsEnd_ = nullptr;
     QAction* toolCommandsEnd_ = nullptr;
-    QList<QAction*> projectCommands_;
+    std::array<QAction*, kProjectCommands> projectCommands_{};
     std::vector<std::function<bool()>> closeQueries_;
 
     bool newCallsWaiting_ = false;

@@ -86,6 +86,7 @@ TMyTabControl* TToolTabManager::createTool(int toolIndex) {
     const ToolInfo* info = toolByIndex(toolIndex);
     if (!info || !ToolAvailable(toolIndex))
         return nullptr;
+    emit toolOpening(toolIndex);
     ToolContext context{form_, ini_, state_, link_};
     std::unique_ptr<TMyTabControl> tool =
         factories_.value(QString::fromLatin1(info->name))(context);

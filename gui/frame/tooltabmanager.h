@@ -94,6 +94,8 @@ signals:
     void toolToggled(const QString& name, bool open);
     // A project tool (any but the city codes) reported unsaved changes.
     void projectToolChanged();
+    // The tool's open procedure is about to run (the layouts and variables need a project).
+    void toolOpening(int toolIndex);
 
 private:
     void buildCommands();

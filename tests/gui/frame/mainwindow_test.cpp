@@ -116,7 +116,7 @@ TEST_F(MainWindow, UncheckingAChangedLayoutToolKeepsItHidden) {
     ASSERT_NE(matrix, nullptr);
     matrix->SetChanged(true);
     EXPECT_TRUE(form->windowTitle().endsWith('*'));
-    EXPECT_TRUE(findAction(*form, "SaveProjectButton")->isEnabled());
+    EXPECT_TRUE(findAction(*form, "MenuSave")->isEnabled());
 
     form->ToolTabs().ToggleTool(kToolMatrix, false);
     EXPECT_EQ(form->ToolTabs().Tool("Matrix"), matrix); // kept, hidden
@@ -212,6 +212,29 @@ TEST_F(MainWindow, CloseWithoutCloseToTrayOrInTestConnectModeCloses) {
             form->hideToTray(); // test-connect mode never hides in the tray
             EXPECT_FALSE(work.state.startHidden);
         }
+    }
+}
+
+TEST_F(MainWindow, MinimisingHidesToTheTrayExceptInTestConnectMode) {
+    for (const bool testConnect : {false, true}) {
+        SCOPED_TRACE(testConnect);
+        work.state.testConnectMode = testConnect;
+        work.state.startHidden = false;
+        auto form = makeForm({});
+        form->runStartupOpening(QString());
+        form->show();
+        form->showMinimized();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(work.state.startHidden, !testConnect);
+        EXPECT_EQ(closedSpy->count(), 0);
+        if (testConnect)
+            continue;
+        form->restoreFromTray();
+        EXPECT_FALSE(work.state.startHidden);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_FALSE(form->isMinimized());
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(work.state.startHidden); // coming back is no new minimise
     }
 }
 
