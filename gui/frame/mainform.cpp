@@ -158,7 +158,7 @@ void TMainForm::buildMenus() {
     changeVersion->setToolTip(QStringLiteral("Сменить версию телефона"));
     fileMenu_->addAction(changeVersion);
     QAction* exportRom = projectCommand(
-        ProjectCommand::Export, look->standardIcon(QStyle::SP_DriveFDIcon),
+        ProjectCommand::Export, look->standardIcon(QStyle::SP_ArrowForward),
         QStringLiteral("Экспорт проекта в ПЗУ..."), "MenuExport", QKeySequence(Qt::Key_F5));
     exportRom->setToolTip(QStringLiteral("Экспорт проекта в ПЗУ"));
     fileMenu_->addAction(exportRom);
