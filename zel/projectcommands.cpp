@@ -8,6 +8,7 @@
 #include "gui/project/projectdialogs.h"
 
 #include <QAction>
+#include <QFileInfo>
 
 namespace telmira::app {
 
@@ -34,8 +35,15 @@ ProjectCommands::ProjectCommands(TMainForm& form, std::unique_ptr<ProjectUi> ui)
     bind(Command::ChangeVersion, [&session] { session.ChangePhoneVersion(); });
 
     connect(&form, &TMainForm::projectSaveRequested, this, [&session] { session.Save(); });
-    connect(&form, &TMainForm::projectOpenRequested, this,
-            [&session](const QString& path) { session.OpenFile(path); });
+    // A project handed over (command line, another start) that is open already and unchanged
+    // stays as it is: the start-up opening has loaded it with the layouts, and asking to save a
+    // project that was only converted on loading would make no sense there.
+    connect(&form, &TMainForm::projectOpenRequested, this, [&session](const QString& path) {
+        if (session.IsOpen() && !session.IsModified() && !session.IsUntitled() &&
+            QFileInfo(session.FileName()) == QFileInfo(path))
+            return;
+        session.OpenFile(path);
+    });
     connect(&form, &TMainForm::recentProjectChosen, this,
             [&session](const QString& path) { session.OpenFile(path); });
     connect(&session, &ProjectSession::recentListChanged, &form,

@@ -293,3 +293,18 @@ TEST_F(ProjectOnTheWindow, AVanishedLastProjectOpensNothingAndAsksNothingAtStart
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_NE(form->ToolTabs().Tool(kToolVarList), nullptr);
 }
+
+// An old project named on the command line is converted when the layouts open it at start; the
+// hand-over that follows does not load it again nor ask about saving the conversion.
+TEST_F(ProjectOnTheWindow, CommandLineProjectOpensOnceAtStart) {
+    writeFile(work / "Projects/old.zel", "[Project]\r\nDefFile=korv28.def\r\n");
+    const QString old = state.workDir + "Projects/old.zel";
+    state.toolMode = true;
+    form->runStartupOpening(old);
+    ASSERT_TRUE(commands->Session().IsOpen());
+    EXPECT_EQ(commands->Session().FileName(), old);
+    EXPECT_TRUE(commands->Session().IsUpgraded());
+    EXPECT_TRUE(asked.isEmpty()) << asked.join(", ").toStdString();
+    EXPECT_NE(form->ToolTabs().Tool(kToolMatrix), nullptr);
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool(kToolMatrix));
+}
