@@ -1,5 +1,6 @@
-// The main window's side of the link: reply dispatch to the open tools, the last-number label
-// and button, the link state, error and cursor events, the debug and connection-test windows.
+// The main window's side of the link (TLinkBridge): reply dispatch to the open tools, the
+// last-number label and button, the link state, error and cursor events, the debug and
+// connection-test windows.
 #include "frame/tooltable.h"
 #include "gui/frame/mainform.h"
 #include "gui/frame/traycontrol.h"
