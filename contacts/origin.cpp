@@ -1,24 +1,11 @@
 #include "contacts/origin.h"
 
+#include "frame/zelsettings.h"
+
 namespace telmira::contacts {
-namespace {
-
-const QString kCommon = QStringLiteral("Common");
-
-QString upperFirstChoice(const QString& name, const QString& code) {
-    QString text = placeChoiceText(name, code);
-    text[0] = text[0].toUpper();
-    return text;
-}
-
-} // namespace
 
 OriginSettings ReadOriginSettings(const SettingsFile& ini, const TCodeDirectory& directory) {
-    const auto common = [&ini](const char* key) {
-        return ini.ReadString(kCommon, QString::fromLatin1(key), QString());
-    };
-    return homeAreaFrom(common("CountryOrigin"), common("CityOrigin"), common("LongDistance"),
-                        common("International"), common("LocalCodes"), directory.CountryList());
+    return readHomeArea(ini, directory.CountryList());
 }
 
 void LookupNationalLength(OriginSettings& origin, const TCodeDirectory& directory) {
@@ -26,15 +13,8 @@ void LookupNationalLength(OriginSettings& origin, const TCodeDirectory& director
 }
 
 bool WriteOriginSettings(SettingsFile& ini, const OriginSettings& origin) {
-    bool ok = ini.WriteString(kCommon, QStringLiteral("CountryOrigin"),
-                              upperFirstChoice(origin.countryName, origin.countryCode));
-    ok = ini.WriteString(kCommon, QStringLiteral("CityOrigin"),
-                         upperFirstChoice(origin.cityName, origin.cityCode)) &&
-         ok;
-    ok = ini.WriteString(kCommon, QStringLiteral("LongDistance"), origin.longDistance) && ok;
-    ok = ini.WriteString(kCommon, QStringLiteral("International"), origin.international) && ok;
-    ok = ini.WriteString(kCommon, QStringLiteral("LocalCodes"), origin.localCodes) && ok;
-    return ok;
+    return writeHomeArea(ini, originSettingText(origin.countryName, origin.countryCode),
+                         originSettingText(origin.cityName, origin.cityCode), origin);
 }
 
 } // namespace telmira::contacts

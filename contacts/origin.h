@@ -9,7 +9,8 @@
 // The user's origin: home country and city, dialling prefixes and the national number length.
 // It is the home area of the start settings (Common.CountryOrigin, Common.CityOrigin,
 // Common.LongDistance, Common.International, Common.LocalCodes of zel.ini with the country list
-// of codes.voc); these read and write it against the city-code directory.
+// of codes.voc); these read and write it against the city-code directory, through the frame's
+// one reader and writer of those keys (frame/zelsettings.h).
 namespace telmira::contacts {
 
 using OriginSettings = telmira::HomeArea;

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "frame/zelsettings.h"
+
 #include <QString>
 #include <QStringList>
 
-// The start-up state of a normal run and the rules that fill it from zel.ini and the country
-// list. Plain data and functions: the main window reads the state, nothing here draws.
+// The start-up state of a normal run and the rules that fill it from zel.ini (read through
+// zelsettings.h) and the country list. Plain data and functions: the main window reads the
+// state, nothing here draws.
 namespace telmira {
 
 class SettingsFile;
@@ -55,14 +58,6 @@ struct StartState {
     bool startupDone = false; // the start-up opening of windows has run
 };
 
-// The settings read before the main window is created, in their fixed order.
-void readStartSettings(const SettingsFile& ini, StartState& state);
-
-// The settings read after the main window is created: close-to-tray, debug window, port, clock,
-// mode switch, melody resolution. When the mode may not be switched, Windows.Phone is written
-// as true.
-void readRunSettings(SettingsFile& ini, StartState& state);
-
 // Whether the main window shows itself when it is created.
 bool showMainWindowAtCreation(const StartState& state);
 
@@ -87,10 +82,6 @@ HomeArea homeAreaFrom(const QString& countryOrigin, const QString& cityOrigin,
 // The national number lengths of `home` from the country row whose RusName is its country name
 // (0 where the row or the field is missing or no number).
 void lookupNationalLength(HomeArea& home, const QStringList& countryList);
-
-// homeAreaFrom with the Common settings of zel.ini.
-HomeArea readHomeArea(const SettingsFile& ini, const StartState& state,
-                      const QStringList& countryList);
 
 // A path that ends with ".zel" (any letter case) and names an existing file.
 bool isExistingProjectFile(const QString& path);

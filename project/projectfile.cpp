@@ -1,7 +1,7 @@
 #include "project/projectfile.h"
 
-#include "frame/recentprojects.h"
 #include "frame/records.h"
+#include "frame/zelsettings.h"
 #include "project/versionchoice.h"
 
 #include <QDir>

@@ -1,23 +1,26 @@
-// The main window: construction, menus, toolbar, the tool table and the start-up opening.
 #include "gui/frame/mainform.h"
 
 #include "base/version.h"
 #include "contacts/codedirectory.h"
-#include "frame/recentprojects.h"
+#include "frame/debugtrace.h"
 #include "frame/settings.h"
 #include "frame/singleinstance.h"
 #include "frame/startup.h"
 #include "frame/tooltable.h"
+#include "frame/zelsettings.h"
 #include "gui/frame/pictures.h"
+#include "gui/frame/settingsdialog.h"
 #include "gui/frame/traycontrol.h"
 #include "gui/link/debugform.h"
 #include "gui/link/testconnect.h"
-#include "link/broadcast.h"
+#include "link/catalogue.h"
 #include "link/commthread.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDBusConnection>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -27,6 +30,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -39,12 +43,8 @@
 namespace telmira {
 namespace {
 
-const QString kCommon = QStringLiteral("Common");
-
 // The designed bounds, used until zel.ini holds the window's own.
 constexpr int kDesignedLeft = 290, kDesignedTop = 60, kDesignedWidth = 860, kDesignedHeight = 620;
-// No screen reaches this far; stored bounds beyond it are damaged.
-constexpr int kFarBound = 1 << 20;
 
 QString notInThisBuild() {
     return QStringLiteral("Недоступно в этой сборке");
@@ -66,9 +66,9 @@ TMainForm::TMainForm(StartState& state, SettingsFile& ini, MainWindowServices se
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(2, 2, 2, 2);
     pages_ = new QTabWidget;
+    pages_->setObjectName(QStringLiteral("ToolPages"));
     pages_->setMovable(false);
     pages_->hide();
-    connect(pages_, &QTabWidget::currentChanged, this, &TMainForm::currentTabChanged);
     auto* face = new QLabel(QStringLiteral("Telmira\n\nИнструменты открываются в меню "
                                            "«Инструменты»"));
     face->setAlignment(Qt::AlignCenter);
@@ -78,47 +78,18 @@ TMainForm::TMainForm(StartState& state, SettingsFile& ini, MainWindowServices se
     layout->addWidget(emptyFace_);
     setCentralWidget(central);
 
-    tray_ = new TTrayControl(this);
-    tray_->SetLostCallsOnly(state_.lostCallsIsNew);
-    tray_->PopupCommand()->setChecked(state_.showPopupWindow);
-    connect(tray_, &TTrayControl::clicked, this, &TMainForm::TrayClicked);
-    connect(tray_->RestoreCommand(), &QAction::triggered, this, &TMainForm::restoreFromTray);
-    connect(tray_->NoteBookCommand(), &QAction::triggered, this, [this] {
-        restoreFromTray();
-        OpenTool(QStringLiteral("NoteBook"));
-    });
-    connect(tray_->ArchiveCommand(), &QAction::triggered, this, [this] {
-        restoreFromTray();
-        OpenTool(QStringLiteral("Archives"));
-    });
-    connect(tray_->ClearMarksCommand(), &QAction::triggered, this, [this] {
-        emit newCallMarksClearRequested();
-        SetNewCallsWaiting(false);
-    });
-    connect(tray_->PopupCommand(), &QAction::triggered, this, &TMainForm::SetShowPopupWindow);
-    connect(tray_->CloseCommand(), &QAction::triggered, this, &TMainForm::CloseApplication);
-    tray_->NoteBookCommand()->setEnabled(ToolAvailable(kToolNoteBook));
-    tray_->ArchiveCommand()->setEnabled(ToolAvailable(kToolArchives));
-
     buildMenus();
     buildToolbar();
+    buildTray();
     restoreBounds();
 
-    pollTimer_ = new QTimer(this);
-    pollTimer_->setInterval(100);
-    connect(pollTimer_, &QTimer::timeout, this, &TMainForm::pollTick);
-    broadcaster_ = std::make_unique<link::DBusNumberBroadcaster>();
     // Suspend and resume: logind's PrepareForSleep, where a system bus exists.
     QDBusConnection::systemBus().connect(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
         SLOT(prepareForSleep(bool)));
 
-    if (services_.archiveHandler) {
-        ToolContext context{*this, ini_, state_, nullptr};
-        archiveHandler_ = services_.archiveHandler(context);
-    }
-    linkStateChanged();
+    bridge_->RefreshLinkState();
     for (const auto& install : services_.installers)
         if (install)
             install(*this);
@@ -129,42 +100,69 @@ TMainForm::~TMainForm() {
     // The link posts to this window: it stops first. The tools (and the debug window) hold its
     // shared state and may still queue on their way out, so the thread object goes after them.
     // The tools go before the tab control.
-    if (thread_)
-        thread_->StopLink();
-    destroyAllTools();
+    bridge_->StopLink();
+    tools_.reset();
     delete debugForm_.data();
     delete testConnectForm_.data();
-    thread_.reset();
+    bridge_.reset();
 }
 
 void TMainForm::buildMenus() {
     fileMenu_ = menuBar()->addMenu(QStringLiteral("Файл"));
-    for (const QString& caption :
-         {QStringLiteral("Новый проект..."), QStringLiteral("Открыть проект..."),
-          QStringLiteral("Сохранить проект как..."), QStringLiteral("Экспорт проекта в ПЗУ...")}) {
-        QAction* command = fileMenu_->addAction(caption);
+    // The project commands wait for the project module to take them.
+    const auto projectCommand = [this](ProjectCommand kind, const QIcon& icon,
+                                       const QString& caption, const char* name,
+                                       const QKeySequence& keys) {
+        auto* command = new QAction(icon, caption, this);
+        command->setObjectName(QLatin1String(name));
+        command->setShortcut(keys);
         command->setEnabled(false);
         command->setStatusTip(notInThisBuild());
-        projectCommands_ << command;
-    }
+        projectCommands_[static_cast<int>(kind)] = command;
+        return command;
+    };
+    QStyle* look = style();
+    fileMenu_->addAction(projectCommand(ProjectCommand::New, QIcon(),
+                                        QStringLiteral("Новый проект..."), "MenuNewProject",
+                                        QKeySequence(Qt::CTRL | Qt::Key_N)));
+    QAction* open = projectCommand(
+        ProjectCommand::Open, look->standardIcon(QStyle::SP_DialogOpenButton),
+        QStringLiteral("Открыть проект..."), "MenuOpen", QKeySequence(Qt::CTRL | Qt::Key_L));
+    open->setToolTip(QStringLiteral("Открыть проект"));
+    fileMenu_->addAction(open);
     saveCommand_ = new QAction(buttonIcon(ButtonPicture::Save), QStringLiteral("Сохранить"), this);
+    saveCommand_->setObjectName(QStringLiteral("MenuSave"));
+    saveCommand_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     saveCommand_->setToolTip(shortHint(QStringLiteral("Сохранить проект|")));
     saveCommand_->setEnabled(false);
     connect(saveCommand_, &QAction::triggered, this, [this] {
-        if (activeTool_ && activeTool_->ToolIndex() == kToolVocEditor)
-            activeTool_->SaveChanges();
-        else
+        if (!tools_->SaveActiveTool())
             emit projectSaveRequested();
     });
-    fileMenu_->insertAction(projectCommands_.value(2), saveCommand_);
+    fileMenu_->addAction(saveCommand_);
+    fileMenu_->addAction(projectCommand(ProjectCommand::SaveAs, QIcon(),
+                                        QStringLiteral("Сохранить проект как..."), "MenuSaveAs",
+                                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     recentSeparator_ = fileMenu_->addSeparator();
     for (int i = 0; i < kRecentMenuEntries; ++i) {
         QAction* command = fileMenu_->addAction(QString());
+        command->setObjectName(QStringLiteral("Recent%1").arg(i));
         command->setVisible(false);
         connect(command, &QAction::triggered, this,
                 [this, command] { emit recentProjectChosen(command->data().toString()); });
         recentCommands_ << command;
     }
+    fileMenu_->addSeparator();
+    QAction* changeVersion = projectCommand(
+        ProjectCommand::ChangeVersion, look->standardIcon(QStyle::SP_BrowserReload),
+        QStringLiteral("Сменить версию телефона"), "ChangeDefFileMenuItem", QKeySequence());
+    changeVersion->setToolTip(QStringLiteral("Сменить версию телефона"));
+    fileMenu_->addAction(changeVersion);
+    QAction* exportRom = projectCommand(
+        ProjectCommand::Export, look->standardIcon(QStyle::SP_ArrowForward),
+        QStringLiteral("Экспорт проекта в ПЗУ..."), "MenuExport", QKeySequence(Qt::Key_F5));
+    exportRom->setToolTip(QStringLiteral("Экспорт проекта в ПЗУ"));
+    fileMenu_->addAction(exportRom);
     fileMenu_->addSeparator();
     QAction* toTray = fileMenu_->addAction(QStringLiteral("Свернуть в трей"));
     connect(toTray, &QAction::triggered, this, &TMainForm::hideToTray);
@@ -173,28 +171,14 @@ void TMainForm::buildMenus() {
     refreshRecentMenu();
 
     toolsMenu_ = menuBar()->addMenu(QStringLiteral("Инструменты"));
-    for (const ToolInfo& tool : toolTable()) {
-        if (!tool.menuCommand)
-            continue;
-        QAction* command = toolsMenu_->addAction(toolMenuIcon(tool.picture, false),
-                                                 QString::fromUtf8(tool.menuCommand));
-        command->setCheckable(true);
-        command->setData(tool.index);
-        const bool available = ToolAvailable(tool.index);
-        command->setEnabled(available && tool.index != kToolPhoneSetup);
-        if (!available)
-            command->setStatusTip(notInThisBuild());
-        connect(command, &QAction::triggered, this,
-                [this, index = tool.index](bool checked) { ToggleTool(index, checked); });
-        toolCommands_[tool.index] = command;
-    }
-    toolsMenu_->addSeparator();
+    toolCommandsEnd_ = toolsMenu_->addSeparator();
     modeSwitchCommand_ = toolsMenu_->addAction(QStringLiteral("Отображать в виде телефона"));
     // The phone panel is not part of this build: the command shows, but cannot switch.
     modeSwitchCommand_->setEnabled(false);
     modeSwitchCommand_->setStatusTip(notInThisBuild());
     modeSwitchCommand_->setVisible(state_.modeSwitchable);
     popupCommand_ = toolsMenu_->addAction(QStringLiteral("Открывать окно при звонке"));
+    popupCommand_->setObjectName(QStringLiteral("ShowPopupWindowCommand"));
     popupCommand_->setCheckable(true);
     popupCommand_->setChecked(state_.showPopupWindow);
     connect(popupCommand_, &QAction::triggered, this, &TMainForm::SetShowPopupWindow);
@@ -212,50 +196,73 @@ void TMainForm::buildMenus() {
 }
 
 void TMainForm::buildToolbar() {
-    QToolBar* bar = addToolBar(QStringLiteral("Панель инструментов"));
-    bar->setObjectName(QStringLiteral("MainToolBar"));
-    bar->setMovable(false);
-    bar->setIconSize(QSize(24, 24));
-    bar->addAction(saveCommand_);
-    bar->addSeparator();
-    toolActionsEnd_ = bar->addSeparator();
+    toolBar_ = addToolBar(QStringLiteral("Панель инструментов"));
+    toolBar_->setObjectName(QStringLiteral("MainToolBar"));
+    toolBar_->setMovable(false);
+    toolBar_->setIconSize(QSize(24, 24));
+    // The toolbar's buttons are the File menu's commands; they carry the names a person reads.
+    const auto button = [this](QAction* command, const char* name) {
+        toolBar_->addAction(command);
+        toolBar_->widgetForAction(command)->setObjectName(QLatin1String(name));
+    };
+    button(Command(ProjectCommand::Open), "OpenProjectButton");
+    button(saveCommand_, "SaveProjectButton");
+    button(Command(ProjectCommand::Export), "ExportButton");
+    button(Command(ProjectCommand::ChangeVersion), "ChangeDefFileButton");
+    toolBar_->addSeparator();
+    toolActionsEnd_ = toolBar_->addSeparator();
     auto* spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    bar->addWidget(spacer);
+    toolBar_->addWidget(spacer);
 
-    lastNumberLabel_ = new QLabel;
-    lastNumberLabel_->setObjectName(QStringLiteral("LastNumberLabel"));
-    QFont bold = lastNumberLabel_->font();
-    bold.setBold(true);
-    lastNumberLabel_->setFont(bold);
-    lastNumberLabel_->setContentsMargins(0, 0, 6, 0);
-    // Widgets on a toolbar show and hide through their actions.
-    lastNumberLabelAction_ = bar->addWidget(lastNumberLabel_);
-    lastNumberLabelAction_->setVisible(false);
+    TToolTabManager::Frame frame;
+    frame.window = this;
+    frame.menuBar = menuBar();
+    frame.menusBefore = helpMenu_->menuAction();
+    frame.toolsMenu = toolsMenu_;
+    frame.commandsBefore = toolCommandsEnd_;
+    frame.toolBar = toolBar_;
+    frame.buttonsBefore = toolActionsEnd_;
+    frame.saveCommand = saveCommand_;
+    frame.pages = pages_;
+    frame.emptyFace = emptyFace_;
+    tools_ = std::make_unique<TToolTabManager>(*this, ini_, state_, services_.tools, frame);
+    bridge_ = std::make_unique<TLinkBridge>(*this, ini_, state_, *tools_, services_, *toolBar_);
+    connect(bridge_.get(), &TLinkBridge::traceReceived, this, &TMainForm::processDebugMessage);
+    connect(bridge_.get(), &TLinkBridge::linkStateChanged, this, &TMainForm::linkStateChanged);
+    connect(bridge_.get(), &TLinkBridge::newCallMarksClearRequested, this, [this] {
+        emit newCallMarksClearRequested();
+        SetNewCallsWaiting(false);
+    });
+}
 
-    lastNumberButton_ = new QToolButton;
-    lastNumberButton_->setObjectName(QStringLiteral("LastNumberButton"));
-    lastNumberButton_->setIcon(buttonIcon(ButtonPicture::LastIncoming));
-    connect(lastNumberButton_, &QToolButton::clicked, this, &TMainForm::dialLastNumber);
-    lastNumberAction_ = bar->addWidget(lastNumberButton_);
-    lastNumberAction_->setVisible(false);
-
-    connectionButton_ = new QToolButton;
-    connectionButton_->setObjectName(QStringLiteral("ConnectionButton"));
-    connectionButton_->setIcon(buttonIcon(ButtonPicture::Connection));
-    connect(connectionButton_, &QToolButton::clicked, this, &TMainForm::showConnectionHint);
-    bar->addWidget(connectionButton_);
+void TMainForm::buildTray() {
+    tray_ = new TTrayControl(this);
+    tray_->SetLostCallsOnly(state_.lostCallsIsNew);
+    tray_->PopupCommand()->setChecked(state_.showPopupWindow);
+    connect(tray_, &TTrayControl::clicked, this, &TMainForm::TrayClicked);
+    connect(tray_->RestoreCommand(), &QAction::triggered, this, &TMainForm::restoreFromTray);
+    connect(tray_->NoteBookCommand(), &QAction::triggered, this, [this] {
+        restoreFromTray();
+        tools_->OpenTool(QStringLiteral("NoteBook"));
+    });
+    connect(tray_->ArchiveCommand(), &QAction::triggered, this, [this] {
+        restoreFromTray();
+        tools_->OpenTool(QStringLiteral("Archives"));
+    });
+    connect(tray_->ClearMarksCommand(), &QAction::triggered, this, [this] {
+        emit newCallMarksClearRequested();
+        SetNewCallsWaiting(false);
+    });
+    connect(tray_->PopupCommand(), &QAction::triggered, this, &TMainForm::SetShowPopupWindow);
+    connect(tray_->CloseCommand(), &QAction::triggered, this, &TMainForm::CloseApplication);
+    tray_->NoteBookCommand()->setEnabled(tools_->ToolAvailable(kToolNoteBook));
+    tray_->ArchiveCommand()->setEnabled(tools_->ToolAvailable(kToolArchives));
 }
 
 void TMainForm::restoreBounds() {
-    // zel.ini may hold anything: values far beyond any screen are cut before the rectangle's
-    // edges are computed (they would overflow), then the window is fitted to the screen.
-    const auto read = [this](const char* key, int def, int low) {
-        return std::clamp(ini_.ReadInteger(kCommon, QLatin1String(key), def), low, kFarBound);
-    };
-    QRect bounds(read("Left", kDesignedLeft, -kFarBound), read("Top", kDesignedTop, -kFarBound),
-                 read("Width", kDesignedWidth, minimumWidth()),
-                 read("Height", kDesignedHeight, minimumHeight()));
+    QRect bounds = readWindowBounds(
+        ini_, QRect(kDesignedLeft, kDesignedTop, kDesignedWidth, kDesignedHeight), minimumSize());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         bounds = fitToScreen(bounds, screen->availableGeometry());
     setGeometry(bounds);
@@ -271,15 +278,6 @@ QRect TMainForm::boundsToWrite() const {
 }
 
 // --- recent projects ---
-
-void TMainForm::AddRecentProject(const QString& path) {
-    recordRecentProject(ini_, path);
-    refreshRecentMenu();
-}
-
-QList<QAction*> TMainForm::RecentCommands() const {
-    return recentCommands_;
-}
 
 void TMainForm::refreshRecentMenu() {
     const QStringList entries = recentMenuEntries(ini_);
@@ -307,7 +305,7 @@ bool TMainForm::event(QEvent* event) {
             secondInstanceArrived(static_cast<InstanceMessageEvent*>(event)->message());
         return true;
     }
-    if (handleLinkEvent(event))
+    if (bridge_ && bridge_->HandleEvent(event))
         return true;
     return QMainWindow::event(event);
 }
@@ -343,6 +341,333 @@ void TMainForm::secondInstanceArrived(const QByteArray& message) {
             show();
         runStartupOpening(QString());
     }
+}
+
+// --- start-up opening ---
+
+void TMainForm::runStartupOpening(const QString& project) {
+    // A project named on the command line: it becomes the last project, and the windows it
+    // records (layouts, variables; both when it records neither) open with the layouts first.
+    if (!project.isEmpty())
+        recordCommandLineProject(ini_, project);
+    if (state_.toolMode) {
+        tools_->OpenStartupTools();
+        if (!state_.testConnectMode && !state_.startHidden)
+            show();
+    }
+    if (!project.isEmpty()) {
+        bringToFront();
+        emit projectOpenRequested(project);
+    }
+    state_.startupDone = true;
+}
+
+// --- the link ---
+
+void TMainForm::AttachLink(std::unique_ptr<link::TCommThread> thread) {
+    bridge_->AttachLink(std::move(thread));
+    if (link::LinkShared* shared = Link()) {
+        shared->traceWindowOpen = static_cast<bool>(debugForm_);
+        if (debugForm_)
+            debugForm_->SetLink(shared);
+    }
+}
+
+link::LinkShared* TMainForm::Link() const {
+    return bridge_->Link();
+}
+
+void TMainForm::prepareForSleep(bool sleeping) {
+    bridge_->Suspend(sleeping, !closing_ && !closed_);
+}
+
+void TMainForm::ShowError(const QString& text) {
+    bridge_->ShowError(text);
+}
+
+// The link came up or was lost: the tray icon and the connection test follow it.
+void TMainForm::linkStateChanged(bool connected, const QString& phone, const QString& port) {
+    tray_->SetConnected(connected);
+    if (state_.testConnectMode && testConnectForm_)
+        testConnectForm_->SetLinkState(connected,
+                                       link::TestConnectLinkText(connected, phone, port));
+}
+
+// Event 1110: trace text for the connection test and the debug window.
+void TMainForm::processDebugMessage(const QString& text) {
+    if (state_.testConnectMode && testConnectForm_ && traceKind(text) == TraceKind::Line)
+        testConnectForm_->Trace(text);
+    if (debugForm_)
+        debugForm_->Trace(text);
+}
+
+// --- service windows ---
+
+TForm12* TMainForm::DebugForm() const {
+    return debugForm_.data();
+}
+
+void TMainForm::ShowDebugWindow(bool on) {
+    if (debugForm_) {
+        debugForm_->disconnect(this);
+        delete debugForm_.data();
+        debugFormClosed();
+    }
+    if (!on)
+        return;
+    debugForm_ = new TForm12(Link(), this);
+    connect(debugForm_, &TForm12::closed, this, [this] {
+        if (debugForm_)
+            debugForm_->deleteLater();
+        debugForm_ = nullptr;
+        debugFormClosed();
+    });
+    if (link::LinkShared* shared = Link())
+        shared->traceWindowOpen = true;
+    // The debug window stands left of the main window; where the screen has no room for it
+    // there, the main window gives it the room at its left edge.
+    const QRect bounds = geometry();
+    const QRect frame = frameGeometry();
+    const QScreen* display = screen();
+    const int spare = display ? frame.left() - display->availableGeometry().left() : 0;
+    if (spare >= TForm12::kWidth) {
+        debugRoom_ = 0;
+        debugForm_->move(frame.left() - TForm12::kWidth - (frame.width() - bounds.width()),
+                         bounds.top());
+    } else {
+        debugRoom_ = std::clamp(bounds.width() - minimumWidth(), 0, TForm12::kWidth);
+        setGeometry(bounds.adjusted(debugRoom_, 0, 0, 0));
+        debugForm_->move(bounds.left(), bounds.top());
+    }
+    debugForm_->show();
+    if (isVisible())
+        activateWindow();
+}
+
+// The debug window went: the link stops tracing and the main window takes its room back.
+void TMainForm::debugFormClosed() {
+    if (link::LinkShared* shared = Link())
+        shared->traceWindowOpen = false;
+    if (debugRoom_ > 0 && !closed_)
+        setGeometry(geometry().adjusted(-debugRoom_, 0, 0, 0));
+    debugRoom_ = 0;
+}
+
+void TMainForm::ShowTestConnect() {
+    if (!testConnectForm_) {
+        testConnectForm_ = new TForm15(*this);
+        connect(testConnectForm_, &TForm15::closeRequested, this, &TMainForm::CloseApplication);
+    }
+    testConnectForm_->show();
+    bridge_->RefreshLinkState();
+}
+
+void TMainForm::ShowSettingsDialog(bool firstTabOnly) {
+    QWidget* owner = testConnectForm_ && testConnectForm_->isVisible()
+                         ? static_cast<QWidget*>(testConnectForm_)
+                         : static_cast<QWidget*>(this);
+    TSettingsDialog dialog(ini_, state_, bridge_->LinkThread(), *services_.codes, firstTabOnly,
+                           owner);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    popupCommand_->setChecked(state_.showPopupWindow);
+    tray_->PopupCommand()->setChecked(state_.showPopupWindow);
+    tray_->SetLostCallsOnly(state_.lostCallsIsNew);
+}
+
+// --- tray and close ---
+
+void TMainForm::hideToTray() {
+    if (state_.testConnectMode)
+        return;
+    if (state_.toolMode && isVisible())
+        emit archiveSelectionClearRequested();
+    state_.startHidden = true;
+    if (TTrayControl::Available()) {
+        tray_->Show();
+        hide();
+    } else {
+        // No tray on this desktop: the window minimises and comes back from the taskbar.
+        minimisedAsTray_ = true;
+        showMinimized();
+    }
+}
+
+void TMainForm::restoreFromTray() {
+    tray_->Hide();
+    minimisedAsTray_ = false;
+    if (state_.toolMode) {
+        if (isMinimized())
+            showNormal();
+        else
+            show();
+        raise();
+        activateWindow();
+        if (!state_.startupDone)
+            runStartupOpening(QString());
+    }
+    if (newCallsWaiting_) {
+        tools_->OpenTool(QStringLiteral("Archives"));
+        SetNewCallsWaiting(false);
+    }
+    state_.startHidden = false;
+}
+
+void TMainForm::TrayClicked(TrayClick click) {
+    if (state_.startHidden && trayClickRestores(click, state_.singleClickRestore))
+        restoreFromTray();
+}
+
+void TMainForm::SetNewCallsWaiting(bool waiting) {
+    newCallsWaiting_ = waiting;
+    tray_->SetNewCalls(waiting);
+}
+
+void TMainForm::SetShowPopupWindow(bool show) {
+    state_.showPopupWindow = show;
+    writeShowPopupWindow(ini_, show);
+    popupCommand_->setChecked(show);
+    tray_->PopupCommand()->setChecked(show);
+}
+
+void TMainForm::CloseApplication() {
+    quitting_ = true;
+    close();
+    quitting_ = false;
+}
+
+Qt::KeyboardModifiers TMainForm::CloseModifiers() const {
+    return QGuiApplication::queryKeyboardModifiers();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (closed_) {
+        event->accept();
+        return;
+    }
+    // A second close while one runs is ignored.
+    if (closing_) {
+        event->ignore();
+        return;
+    }
+    if (!quitting_) {
+        const Qt::KeyboardModifiers held = CloseModifiers();
+        switch (closeActionFor(state_.minimizeToTrayOnClose, state_.testConnectMode,
+                               held.testFlag(Qt::ControlModifier),
+                               held.testFlag(Qt::AltModifier))) {
+        case CloseAction::HideToTrayWithoutPopups:
+            SetShowPopupWindow(false);
+            [[fallthrough]];
+        case CloseAction::HideToTray:
+            event->ignore();
+            hideToTray();
+            return;
+        case CloseAction::Close:
+            break;
+        }
+    }
+    closing_ = true;
+    const bool done = runCloseSequence();
+    closing_ = false;
+    if (!done) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closed();
+}
+
+// The close sequence: unsaved changes asked about, the link stopped, the tools closed with the
+// active one remembered, the bounds written, the scratch folder emptied.
+bool TMainForm::runCloseSequence() {
+    for (const auto& query : closeQueries_) {
+        if (!query()) {
+            if (state_.startHidden)
+                restoreFromTray();
+            return false;
+        }
+    }
+    if (!tools_->QueryClose()) {
+        if (state_.startHidden)
+            restoreFromTray();
+        return false;
+    }
+
+    bridge_->StopLink();
+    tools_->CloseAll();
+
+    writeWindowBounds(ini_, boundsToWrite());
+    writePopupPosition(ini_, state_.popupLeft, state_.popupTop);
+
+    closed_ = true;
+    emptyTempFolder();
+    if (debugForm_) {
+        debugForm_->disconnect(this);
+        debugForm_->deleteLater();
+        debugForm_ = nullptr;
+        debugRoom_ = 0;
+    }
+    if (testConnectForm_) {
+        testConnectForm_->disconnect(this);
+        testConnectForm_->hide();
+    }
+    tray_->Hide();
+    bridge_->SetCursorShape(0);
+    return true;
+}
+
+// Every file of Media/Temp/ in the work directory goes.
+void TMainForm::emptyTempFolder() {
+    if (state_.workDir.isEmpty())
+        return;
+    QDir temp(state_.workDir + QStringLiteral("Media/Temp/"));
+    if (!temp.exists())
+        return;
+    for (const QString& name : temp.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        temp.remove(name);
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        // Where no tray exists, restoring the minimised window from the taskbar is the restore.
+        if (minimisedAsTray_ && !isMinimized() && isVisible())
+            QTimer::singleShot(0, this, [this] {
+                if (minimisedAsTray_ && !isMinimized())
+                    restoreFromTray();
+            });
+        // The minimise command hides the window in the tray (not in test-connect mode, where the
+        // window only minimises).
+        else if (isMinimized() && !minimisedAsTray_ && !state_.testConnectMode && !closing_ &&
+                 !closed_)
+            QTimer::singleShot(0, this, [this] {
+                if (isMinimized() && !minimisedAsTray_ && !state_.startHidden)
+                    hideToTray();
+            });
+    } else if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isMaximized()) {
+        // On activation the window moves and shrinks to fit the screen.
+        const QScreen* display = screen();
+        if (!display)
+            return;
+        const QRect frame = frameGeometry();
+        const QRect fitted = fitToScreen(frame, display->availableGeometry());
+        if (fitted != frame) {
+            const QRect client = geometry();
+            setGeometry(QRect(client.left() + fitted.left() - frame.left(),
+                              client.top() + fitted.top() - frame.top(),
+                              client.width() + fitted.width() - frame.width(),
+                              client.height() + fitted.height() - frame.height()));
+        }
+    }
+}
+
+void TMainForm::SetProjectChanged(bool changed) {
+    tools_->SetProjectChanged(changed);
+}
+
+void TMainForm::AddCloseQuery(std::function<bool()> query) {
+    if (query)
+        closeQueries_.push_back(std::move(query));
 }
 
 // --- help ---

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "frame/windowrules.h"
+#include "gui/frame/linkbridge.h"
 #include "gui/frame/mainwindowservices.h"
-#include "gui/frame/mytabcontrol.h"
-#include "link/dispatch.h"
+#include "gui/frame/tooltabmanager.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,30 +16,29 @@
 #include <vector>
 
 class QAction;
-class QLabel;
 class QMenu;
-class QMessageBox;
 class QTabWidget;
-class QTimer;
-class QToolButton;
+class QToolBar;
 
-// The main window: the application's main form and its face in tool mode. A menu, a toolbar
-// whose buttons change with the active tool, and a tab control holding the open tools of the
-// tool table. It receives everything the link thread posts (events 1109-1120) and the second
-// instance's message (1026), keeps the tray icon, and runs the close sequence.
+// The main window: the application's main form and its face in tool mode. It has the menus and
+// the toolbar, the tray icon, the window's bounds, the recent projects, the second instance's
+// message (1026) and the close sequence. Its tools live in the tab control of TToolTabManager;
+// what the link thread posts (events 1109-1120) goes to TLinkBridge.
 namespace telmira {
 
 class SettingsFile;
 class TForm12;
+class TLinkBridge;
+class TToolTabManager;
 class TForm15;
 class TTrayControl;
 struct StartState;
 namespace link {
 class TCommThread;
-class ReplyDispatcher;
+class LinkShared;
 } // namespace link
 
-class TMainForm : public QMainWindow, public TabHost, private link::DispatchHost {
+class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     // `state` and `ini` outlive the window. Restores the bounds from zel.ini; the window shows
@@ -50,16 +49,16 @@ public:
 
     StartState& State() { return state_; }
     SettingsFile& Ini() { return ini_; }
-    const MainWindowServices& Services() const { return services_; }
+
+    // The tools and their tabs.
+    TToolTabManager& ToolTabs() { return *tools_; }
+    // The link's side of the window.
+    TLinkBridge& LinkBridge() { return *bridge_; }
 
     // --- the link ---
-    // Takes the started link thread: its replies are dispatched here and the poll timer wakes
-    // it. Without a link the application runs with the connection shown as absent.
+    // Takes the started link thread (see TLinkBridge::AttachLink); the debug window traces it.
     void AttachLink(std::unique_ptr<link::TCommThread> thread);
-    link::TCommThread* LinkThread() const { return thread_.get(); }
     link::LinkShared* Link() const;
-    bool Connected() const;
-    QTimer* PollTimer() const { return pollTimer_; }
 
     // --- start and faces ---
     // The start-up opening of windows, run once: a project named on the command line (`project`,
@@ -73,32 +72,12 @@ public:
     void CloseApplication();
     // A click on the tray icon.
     void TrayClicked(TrayClick click);
-    TTrayControl* Tray() const { return tray_; }
     // New calls wait in the archive: the tray icon blinks (Part of the archive tool's work).
     void SetNewCallsWaiting(bool waiting);
-    bool NewCallsWaiting() const { return newCallsWaiting_; }
     // The incoming-call window setting ("Открывать окно при звонке"), written to zel.ini.
     void SetShowPopupWindow(bool show);
 
-    // --- tools ---
-    // The tool with this name when it exists; nullptr otherwise.
-    TMyTabControl* Tool(const QString& name) const;
-    TMyTabControl* Tool(int toolIndex) const;
-    // Opens the tool (creating it when needed), shows it and makes its tab current. nullptr when
-    // this build has no such tool.
-    TMyTabControl* OpenTool(const QString& name);
-    // Whether this build can open the tool (its module is part of it).
-    bool ToolAvailable(int toolIndex) const;
-    // The Tools menu command of a tool (nullptr for the automatic settings).
-    QAction* ToolCommand(int toolIndex) const;
-    // The Tools menu command toggled (as the user does it).
-    void ToggleTool(int toolIndex, bool checked);
-    QTabWidget* Pages() const { return pages_; }
-    TMyTabControl* ActiveTool() const { return activeTool_; }
-
     // --- recent projects ---
-    void AddRecentProject(const QString& path);
-    QList<QAction*> RecentCommands() const;
     // Rereads the Recent section into the File menu (after the project module recorded a path,
     // or when a module starts or stops taking the commands).
     void refreshRecentMenu();
@@ -109,51 +88,35 @@ public:
     TForm12* DebugForm() const;
     // The connection-test window of test-connect mode.
     void ShowTestConnect();
-    TForm15* TestConnectForm() const;
     // The settings dialog "Настройки программы"; `firstTabOnly` from the connection test.
     void ShowSettingsDialog(bool firstTabOnly = false);
+    // The error dialog " Ошибка" (see TLinkBridge::ShowError).
+    void ShowError(const QString& text);
 
-    // --- the last number and the link state ---
-    QLabel* LastNumberLabel() const { return lastNumberLabel_; }
-    QToolButton* LastNumberButton() const { return lastNumberButton_; }
-    QToolButton* ConnectionButton() const { return connectionButton_; }
-    const QString& LastNumber() const { return lastNumber_; }
-    // The connection button's hint ("...|").
-    const QString& LinkHint() const { return linkHint_; }
-    QAction* SaveCommand() const { return saveCommand_; }
     // The project's unsaved changes (the Save button follows them outside the city codes).
     void SetProjectChanged(bool changed);
-    bool ProjectChanged() const { return projectChanged_; }
-    // The project commands of the File menu (new, open, save as, export), disabled until the
-    // project module takes them.
-    const QList<QAction*>& ProjectCommands() const { return projectCommands_; }
+    // The project commands of the File menu (and the toolbar's Open, Export and Change phone
+    // version buttons), disabled until the project module takes them. Save is the window's
+    // own: it saves the city codes while their tab is active, else asks for the project's save.
+    enum class ProjectCommand { New, Open, SaveAs, Export, ChangeVersion };
+    static constexpr int kProjectCommands = 5;
+    QAction* Command(ProjectCommand kind) const {
+        return projectCommands_[static_cast<std::size_t>(kind)];
+    }
     // Asked in order at the start of the close sequence (the project's save prompt); one that
     // answers false cancels the close.
     void AddCloseQuery(std::function<bool()> query);
-    // The error dialog " Ошибка" (not modal: the window goes on working behind it).
-    void ShowError(const QString& text);
-    QAction* PopupCommand() const { return popupCommand_; }
     QAction* ModeSwitchCommand() const { return modeSwitchCommand_; }
-
-    // --- TabHost ---
-    void ToolChanged(TMyTabControl& tool, bool changed) override;
-    void ToolPictureClicked(TMyTabControl& tool) override;
 
 signals:
     // A project file was handed over (by the command line or a second instance) to be opened.
     void projectOpenRequested(const QString& path);
     // A recent-projects command was chosen.
     void recentProjectChosen(const QString& path);
-    // The layout or variables tool was opened or closed by the user (the project records it).
-    void toolToggled(const QString& name, bool open);
-    // The phone reported an alarm (event 59) for the alarm module.
-    void alarmReceived(const QByteArray& buffer);
     // The window hides in the tray: the archive's selection marks are to be cleared.
     void archiveSelectionClearRequested();
     // The new-call marks of the archive are to be cleared.
     void newCallMarksClearRequested();
-    // The archive's answering-machine message list is to be emptied.
-    void answeringMachineListClearRequested();
     // The Save button was pressed outside the city codes: the project is to be saved.
     void projectSaveRequested();
     // The close sequence ran to its end.
@@ -163,7 +126,6 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     // The keyboard modifiers held while the window closes (Ctrl closes, Alt hides without the
     // incoming-call window).
     virtual Qt::KeyboardModifiers CloseModifiers() const;
@@ -172,48 +134,15 @@ private slots:
     void prepareForSleep(bool sleeping);
 
 private:
-    // DispatchHost
-    ReplyAddressee* openTool(int name) override;
-    ReplyAddressee* archiveHandler() override;
-    void clearActiveLayoutMatrix() override;
-    void dayChanged() override;
-    void openAlarmForm(const QByteArray& buffer) override;
-    void showNumber(const link::NumberEvent& event) override;
-    void rereadVariables() override;
-    void clearAnsweringMachineList() override;
-    void clearNewCallMarks() override;
-
-    bool handleLinkEvent(QEvent* event);
-    void setToolShown(int toolIndex, bool checked, TMyTabControl* next);
-    QList<TMyTabControl*> visibleTools() const;
-    TMyTabControl* currentVisibleTool() const;
-    void syncCurrentTab();
     void buildMenus();
     void buildToolbar();
+    void buildTray();
     void restoreBounds();
     QRect boundsToWrite() const;
     void secondInstanceArrived(const QByteArray& message);
     void bringToFront();
-    void recordCommandLineProject(const QString& project);
-    void openStartupTools();
-    TMyTabControl* createTool(int toolIndex);
-    void destroyTool(int toolIndex);
-    void destroyAllTools();
-    void closeToolAsUnchecked(TMyTabControl& tool);
-    void currentTabChanged(int index);
-    void leaveTab(TMyTabControl* tool);
-    void enterTab(TMyTabControl* tool);
-    void makeCurrent(TMyTabControl* tool);
-    void updatePagesVisibility();
-    void showToolActions(TMyTabControl* tool);
-    void updateSaveCommand();
-    void pollTick();
-    void linkStateChanged();
+    void linkStateChanged(bool connected, const QString& phone, const QString& port);
     void processDebugMessage(const QString& text);
-    void setCursorShape(int cursor);
-    void dialLastNumber();
-    void showConnectionHint();
-    void updateLastNumberLabel();
     bool runCloseSequence();
     void emptyTempFolder();
     void debugFormClosed();
@@ -223,50 +152,31 @@ private:
     StartState& state_;
     SettingsFile& ini_;
     MainWindowServices services_;
-    std::unique_ptr<link::TCommThread> thread_;
-    std::unique_ptr<link::ReplyDispatcher> dispatcher_;
-    std::unique_ptr<link::NumberBroadcaster> broadcaster_;
-    std::unique_ptr<ReplyAddressee> archiveHandler_;
-    std::array<std::unique_ptr<TMyTabControl>, 9> tools_; // by tool index 1..8
-    QPointer<TMyTabControl> activeTool_;
-    QList<QAction*> shownToolActions_;
-    QList<QMenu*> shownToolMenus_;
+    std::unique_ptr<TToolTabManager> tools_;
+    std::unique_ptr<TLinkBridge> bridge_;
 
     QTabWidget* pages_ = nullptr;
     QWidget* emptyFace_ = nullptr;
-    QTimer* pollTimer_ = nullptr;
     TTrayControl* tray_ = nullptr;
     QPointer<TForm12> debugForm_;
     QPointer<TForm15> testConnectForm_;
-    // The open error box and the texts it shows.
-    static constexpr int kErrorBoxTexts = 10;
-    QPointer<QMessageBox> errorBox_;
-    QStringList errorTexts_;
     int debugRoom_ = 0; // width the debug window took from the main window
 
     QMenu* fileMenu_ = nullptr;
     QMenu* toolsMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
-    std::array<QAction*, 9> toolCommands_{};
+    QToolBar* toolBar_ = nullptr;
     QList<QAction*> recentCommands_;
     QAction* recentSeparator_ = nullptr;
     QAction* saveCommand_ = nullptr;
     QAction* popupCommand_ = nullptr;
     QAction* modeSwitchCommand_ = nullptr;
     QAction* toolActionsEnd_ = nullptr;
-    QAction* lastNumberAction_ = nullptr;
-    QAction* lastNumberLabelAction_ = nullptr;
-    QList<QAction*> projectCommands_;
+    QAction* toolCommandsEnd_ = nullptr;
+    std::array<QAction*, kProjectCommands> projectCommands_{};
     std::vector<std::function<bool()>> closeQueries_;
-    QLabel* lastNumberLabel_ = nullptr;
-    QToolButton* lastNumberButton_ = nullptr;
-    QToolButton* connectionButton_ = nullptr;
 
-    QString lastNumber_;
-    QString linkHint_;
-    bool lastNumberShown_ = false;
     bool newCallsWaiting_ = false;
-    bool projectChanged_ = false;
     bool quitting_ = false; // "Закрыть Telmira": no tray on close
     bool closing_ = false;  // the close sequence runs
     bool closed_ = false;   // the close sequence ran to its end

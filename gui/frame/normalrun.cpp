@@ -89,7 +89,7 @@ void NormalRun::Start(InstanceServer* channel) {
         return;
 
     form.ModeSwitchCommand()->setVisible(state_.modeSwitchable);
-    state_.home = readHomeArea(*ini_, state_, countryList);
+    state_.home = readHomeArea(*ini_, countryList);
     state_.startHidden = startsHidden(state_.minimizeToTrayAtStartup, first);
     if (state_.startHidden) {
         form.hideToTray();

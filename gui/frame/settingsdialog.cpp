@@ -4,7 +4,9 @@
 #include "frame/records.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
+#include "frame/zelsettings.h"
 #include "link/commthread.h"
+#include "link/portsetting.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,8 +23,6 @@
 
 namespace telmira {
 namespace {
-
-const QString kCommon = QStringLiteral("Common");
 
 QRegularExpressionValidator* digits(QObject* parent) {
     return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,12}")),
@@ -153,8 +153,7 @@ QWidget* TSettingsDialog::originPage() {
 
 void TSettingsDialog::fill() {
     clock_->setChecked(link_ ? link_->link().clockSynchronize.load() : state_.clockSynchronize);
-    const QString stored =
-        ini_.ReadString(kCommon, QStringLiteral("ComPort"), link::kAutomaticPortSetting);
+    const QString stored = readPortSetting(ini_);
     ports_->addItem(link::kAutomaticPortSetting);
     ports_->addItems(link::ListPorts(stored));
     ports_->setCurrentIndex(std::max(0, ports_->findText(stored)));
@@ -248,8 +247,7 @@ void TSettingsDialog::apply() {
 
     const bool clock = clock_->isChecked();
     const QString port = ports_->currentText();
-    const QString storedPort =
-        ini_.ReadString(kCommon, QStringLiteral("ComPort"), link::kAutomaticPortSetting);
+    const QString storedPort = readPortSetting(ini_);
     state_.clockSynchronize = clock;
     if (link_) {
         link_->link().clockSynchronize = clock;
@@ -266,23 +264,8 @@ void TSettingsDialog::apply() {
     state_.autoDialLength = autoDialLength_->text().trimmed();
     state_.lostCallsIsNew = lostCalls_->isChecked();
 
-    ini_.WriteString(kCommon, QStringLiteral("CountryOrigin"), state_.countryOrigin);
-    ini_.WriteString(kCommon, QStringLiteral("CityOrigin"), state_.cityOrigin);
-    ini_.WriteString(kCommon, QStringLiteral("LongDistance"), home.longDistance);
-    ini_.WriteString(kCommon, QStringLiteral("International"), home.international);
-    ini_.WriteString(kCommon, QStringLiteral("LocalCodes"), home.localCodes);
-    ini_.WriteBool(kCommon, QStringLiteral("ClockSynchronize"), clock);
-    ini_.WriteString(kCommon, QStringLiteral("ComPort"), port);
-    ini_.WriteBool(kCommon, QStringLiteral("ShowPopupWindow"), state_.showPopupWindow);
-    ini_.WriteBool(kCommon, QStringLiteral("OldStylePopupWindow"), state_.oldStylePopupWindow);
-    ini_.WriteBool(kCommon, QStringLiteral("MinimizeToTrayAtStartup"),
-                   state_.minimizeToTrayAtStartup);
-    ini_.WriteBool(kCommon, QStringLiteral("MinimizeToTrayOnClose"), state_.minimizeToTrayOnClose);
-    ini_.WriteBool(kCommon, QStringLiteral("SingleClickRestore"), state_.singleClickRestore);
-    ini_.WriteBool(kCommon, QStringLiteral("AutoDial"), state_.autoDial);
-    ini_.WriteString(kCommon, QStringLiteral("AutoDialLength"), state_.autoDialLength);
-    ini_.WriteBool(QStringLiteral("Archives"), QStringLiteral("LostCallsIsNew"),
-                   state_.lostCallsIsNew);
+    writeHomeArea(ini_, state_.countryOrigin, state_.cityOrigin, home);
+    writeDialogSettings(ini_, state_);
 }
 
 } // namespace telmira

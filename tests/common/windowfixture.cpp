@@ -41,7 +41,26 @@ void WorkFolder::writeIni(const std::string& utf8Text) const {
 }
 
 FakeTool* fakeTool(TMainForm& form, const QString& name) {
-    return dynamic_cast<FakeTool*>(form.Tool(name));
+    return dynamic_cast<FakeTool*>(form.ToolTabs().Tool(name));
+}
+
+QTabWidget* toolPages(TMainForm& form) {
+    return form.findChild<QTabWidget*>(QStringLiteral("ToolPages"));
+}
+
+QList<QAction*> recentCommands(TMainForm& form) {
+    QList<QAction*> commands;
+    for (int i = 0; i < 10; ++i)
+        commands << findAction(form, QStringLiteral("Recent%1").arg(i));
+    return commands;
+}
+
+QAction* findAction(QWidget& window, const QString& objectName) {
+    return window.findChild<QAction*>(objectName);
+}
+
+TTrayControl* trayOf(TMainForm& form) {
+    return form.findChild<TTrayControl*>();
 }
 
 } // namespace telmira::test

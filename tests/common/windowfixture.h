@@ -2,6 +2,7 @@
 
 #include "gui/frame/mainform.h"
 #include "gui/frame/mytabcontrol.h"
+#include "gui/frame/traycontrol.h"
 #include "tests/common/application.h"
 
 #include "frame/settings.h"
@@ -9,9 +10,11 @@
 #include "tests/common/testpaths.h"
 #include <QApplication>
 
+#include <QAction>
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QTabWidget>
 
 #include <initializer_list>
 #include <memory>
@@ -57,5 +60,12 @@ struct WorkFolder {
 };
 
 FakeTool* fakeTool(TMainForm& form, const QString& name);
+
+// The main window's parts as a person finds them: the tab control of the tools, the File menu's
+// recent-project commands ("Recent0" to "Recent9"), an action by its object name, the tray.
+QTabWidget* toolPages(TMainForm& form);
+QList<QAction*> recentCommands(TMainForm& form);
+QAction* findAction(QWidget& window, const QString& objectName);
+TTrayControl* trayOf(TMainForm& form);
 
 } // namespace telmira::test

@@ -1,6 +1,5 @@
-// The rules of a normal start: work directory, settings read at start, home country and city,
-// and whether the application starts visible.
-#include "base/cp1251.h"
+// The rules of a normal start: work directory, home country and city, and
+// whether the application starts visible.
 #include "frame/settings.h"
 #include "frame/startup.h"
 #include "frame/workdir.h"
@@ -14,10 +13,6 @@ using telmira::test::TempDir;
 using telmira::test::writeFile;
 
 namespace {
-
-std::string cp1251(const char* utf8) {
-    return utf8ToCp1251(utf8);
-}
 
 QString str(const fs::path& path) {
     return QString::fromStdString(path.string());
@@ -47,74 +42,6 @@ TEST(WorkDirectory, ExecutableFolderFirstThenTheStoredSetting) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(findWorkDirectory(c.exeDir, c.stored), c.expected) << c.name;
-}
-
-TEST(StartSettings, DefaultsOfAnEmptySettingsFile) {
-    TempDir dir;
-    TMyIniFile ini(str(dir / "zel.ini"));
-    StartState state;
-    state.toolMode = true; // overwritten by the reading
-    readStartSettings(ini, state);
-    readRunSettings(ini, state);
-    EXPECT_FALSE(state.minimizeToTrayAtStartup);
-    EXPECT_TRUE(state.singleClickRestore);
-    EXPECT_FALSE(state.autoDial);
-    EXPECT_EQ(state.autoDialLength, "");
-    EXPECT_FALSE(state.toolMode); // Windows.Phone defaults to phone mode
-    EXPECT_FALSE(state.testConnectMode);
-    EXPECT_TRUE(state.showPopupWindow);
-    EXPECT_FALSE(state.oldStylePopupWindow);
-    EXPECT_FALSE(state.lostCallsIsNew);
-    EXPECT_EQ(state.popupLeft, 0);
-    EXPECT_EQ(state.popupTop, 0);
-    EXPECT_EQ(state.countryOrigin, "");
-    EXPECT_EQ(state.cityOrigin, "");
-    EXPECT_TRUE(state.minimizeToTrayOnClose);
-    EXPECT_FALSE(state.debug);
-    EXPECT_EQ(state.comPort, ""); // no port named: automatic search
-    EXPECT_TRUE(state.clockSynchronize);
-    EXPECT_TRUE(state.modeSwitchable);
-    EXPECT_EQ(state.melodyResolution, 25);
-    EXPECT_FALSE(fs::exists(dir / "zel.ini")); // reading writes nothing
-}
-
-TEST(StartSettings, StoredValuesWin) {
-    TempDir dir;
-    writeFile(dir / "zel.ini",
-              cp1251("[common]\r\nMinimizeToTrayAtStartup=1\r\nSingleClickRestore=0\r\n"
-                     "AutoDial=True\r\nAutoDialLength=7\r\nTestConnectMode=1\r\n"
-                     "ShowPopupWindow=0\r\nOldStylePopupWindow=1\r\nPopupLeft=-20\r\n"
-                     "PopupTop=abc\r\nCountryOrigin=Украина (380)\r\n"
-                     "CityOrigin=Киев (44)\r\nMinimizeToTrayOnClose=0\r\nDebug=1\r\n"
-                     "ComPort=ttyUSB0\r\nClockSynchronize=false\r\n"
-                     "ModeSwitchable=0\r\n[Windows]\r\nPhone=0\r\n"
-                     "[Archives]\r\nLostCallsIsNew=1\r\n"
-                     "[MelodyList]\r\nResolution=50\r\n"));
-    TMyIniFile ini(str(dir / "zel.ini"));
-    StartState state;
-    readStartSettings(ini, state);
-    readRunSettings(ini, state);
-    EXPECT_TRUE(state.minimizeToTrayAtStartup);
-    EXPECT_FALSE(state.singleClickRestore);
-    EXPECT_TRUE(state.autoDial);
-    EXPECT_EQ(state.autoDialLength, "7");
-    EXPECT_TRUE(state.toolMode);
-    EXPECT_TRUE(state.testConnectMode);
-    EXPECT_FALSE(state.showPopupWindow);
-    EXPECT_TRUE(state.oldStylePopupWindow);
-    EXPECT_TRUE(state.lostCallsIsNew);
-    EXPECT_EQ(state.popupLeft, -20);
-    EXPECT_EQ(state.popupTop, 0); // not a number: the default
-    EXPECT_EQ(state.countryOrigin, QStringLiteral("Украина (380)"));
-    EXPECT_EQ(state.cityOrigin, QStringLiteral("Киев (44)"));
-    EXPECT_FALSE(state.minimizeToTrayOnClose);
-    EXPECT_TRUE(state.debug);
-    EXPECT_EQ(state.comPort, "ttyUSB0");
-    EXPECT_FALSE(state.clockSynchronize);
-    EXPECT_FALSE(state.modeSwitchable);
-    EXPECT_EQ(state.melodyResolution, 50);
-    // A mode that may not be switched pins phone mode for the next start.
-    EXPECT_TRUE(TMyIniFile(str(dir / "zel.ini")).ReadBool("Windows", "Phone", false));
 }
 
 TEST(StartSettings, MainWindowShowsAtCreationOnlyInPlainToolMode) {

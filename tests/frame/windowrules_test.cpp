@@ -1,8 +1,7 @@
-// Rules of the main window that need no display: the tool table, the recent-projects list,
-// closing and the tray, the debug window's send rows and trace, and the number display.
+// Rules of the main window that need no display: the tool table, closing and the tray, the debug
+// window's send rows and trace, and the number display.
 #include "base/cp1251.h"
 #include "frame/debugtrace.h"
-#include "frame/recentprojects.h"
 #include "frame/settings.h"
 #include "frame/tooltable.h"
 #include "frame/windowrules.h"
@@ -10,8 +9,6 @@
 #include "tests/common/testpaths.h"
 
 #include <gtest/gtest.h>
-
-#include <QSet>
 
 using namespace telmira;
 using telmira::test::TempDir;
@@ -62,35 +59,6 @@ TEST(ToolTable, TabAfterClosingOne) {
     EXPECT_EQ(tabPositionAfterClose(0, 3), 0); // the one that moves up
     EXPECT_EQ(tabPositionAfterClose(1, 3), 1);
     EXPECT_EQ(tabPositionAfterClose(0, 1), -1);
-}
-
-TEST(RecentProjects, PathComesFirstOnceAndVanishedFilesGo) {
-    TempDir dir;
-    TMyIniFile ini(QString::fromStdString((dir / "zel.ini").string()));
-    QSet<QString> files{"/p/a.zel", "/p/b.zel", "/p/c.zel"};
-    const auto exists = [&](const QString& path) { return files.contains(path); };
-    recordRecentProject(ini, "/p/a.zel", exists);
-    recordRecentProject(ini, "/p/b.zel", exists);
-    recordRecentProject(ini, "/p/c.zel", exists);
-    EXPECT_EQ(recordRecentProject(ini, "/p/b.zel", exists),
-              (QStringList{"/p/b.zel", "/p/c.zel", "/p/a.zel"}));
-    files.remove("/p/c.zel");
-    recordRecentProject(ini, "/p/a.zel", exists);
-    EXPECT_EQ(ini.ReadSection("Recent"), (QStringList{"0=/p/a.zel", "1=/p/b.zel"}));
-    EXPECT_EQ(recentMenuEntries(ini).mid(0, 3), (QStringList{"/p/a.zel", "/p/b.zel", ""}));
-}
-
-TEST(RecentProjects, OnlyTenOldEntriesAreKept) {
-    TempDir dir;
-    TMyIniFile ini(QString::fromStdString((dir / "zel.ini").string()));
-    for (int i = 0; i < 12; ++i)
-        ini.WriteString("Recent", QString::number(i), QString("/p/%1.zel").arg(i));
-    const auto exists = [](const QString&) { return true; };
-    const QStringList kept = recordRecentProject(ini, "/p/new.zel", exists);
-    ASSERT_EQ(kept.size(), 11);
-    EXPECT_EQ(kept.first(), "/p/new.zel");
-    EXPECT_EQ(kept.last(), "/p/9.zel");
-    EXPECT_EQ(recentMenuEntries(ini).size(), 10);
 }
 
 TEST(WindowRules, ClosingDecision) {

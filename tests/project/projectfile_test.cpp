@@ -4,7 +4,7 @@
 #include "tests/common/application.h"
 
 #include "base/cp1251.h"
-#include "frame/recentprojects.h"
+#include "frame/zelsettings.h"
 #include "tests/common/testpaths.h"
 
 #include <QCoreApplication>

@@ -57,7 +57,7 @@ TEST_F(NormalRunModules, IncomingNumbersAreSplitAgainstTheHomeArea) {
     StartState state;
     state.workDir = str(work.dir());
     auto ini = std::make_unique<TMyIniFile>(str(work.dir()) + "zel.ini");
-    state.home = readHomeArea(*ini, state, services.codes->CountryList());
+    state.home = readHomeArea(*ini, services.codes->CountryList());
     TMainForm form(state, *ini, services);
     // A fixed port on which no phone answers: the window gets no replies but those posted here.
     form.AttachLink(link::TCommThread::StartLink("/dev/null", &form));
@@ -77,7 +77,7 @@ TEST_F(NormalRunModules, IncomingNumbersAreSplitAgainstTheHomeArea) {
         QCoreApplication::postEvent(&form, new link::ReplyEvent(link::eventBuffer(
                                                link::Item{link::kItemIncoming, digits(c.number)})));
         QCoreApplication::sendPostedEvents(&form);
-        EXPECT_EQ(form.LastNumberLabel()->text().toStdString(),
+        EXPECT_EQ(form.findChild<QLabel*>("LastNumberLabel")->text().toStdString(),
                   std::string("Последний номер: ") + c.shown);
     }
 }
@@ -112,17 +112,17 @@ TEST_F(NormalRunModules, TheCityCodeEditorEditsTheDirectoryTheWindowReads) {
     state.toolMode = true;
     auto ini = std::make_unique<TMyIniFile>(str(work.dir()) + "zel.ini");
     TMainForm form(state, *ini, services);
-    ASSERT_TRUE(form.ToolCommand(kToolVocEditor)->isEnabled());
-    form.ToggleTool(kToolVocEditor, true);
-    auto* editor = dynamic_cast<contacts::TVocEditor*>(form.Tool("VocEditor"));
+    ASSERT_TRUE(form.ToolTabs().ToolCommand(kToolVocEditor)->isEnabled());
+    form.ToolTabs().ToggleTool(kToolVocEditor, true);
+    auto* editor = dynamic_cast<contacts::TVocEditor*>(form.ToolTabs().Tool("VocEditor"));
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->CountryChooser()->currentText(), "Россия (7)");
 
     // A city renamed in the grid reaches the one directory once the tab is left.
     QAbstractItemModel* grid = editor->Grid()->model();
     ASSERT_TRUE(grid->setData(grid->index(0, 0), "Тестоград"));
-    form.ToggleTool(kToolVocEditor, false);
-    EXPECT_EQ(form.Tool("VocEditor"), editor); // changed: kept, hidden
+    form.ToolTabs().ToggleTool(kToolVocEditor, false);
+    EXPECT_EQ(form.ToolTabs().Tool("VocEditor"), editor); // changed: kept, hidden
     const QStringList cities = services.codes->CityChoiceList("7", false).lines;
     EXPECT_TRUE(std::any_of(cities.begin(), cities.end(),
                             [](const QString& line) { return line.startsWith("Тестоград ("); }));

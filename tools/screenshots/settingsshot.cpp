@@ -5,6 +5,7 @@
 #include "contacts/codedirectory.h"
 #include "frame/settings.h"
 #include "frame/startup.h"
+#include "frame/zelsettings.h"
 #include "gui/frame/settingsdialog.h"
 
 #include <QApplication>
@@ -33,7 +34,7 @@ int main(int argc, char** argv) {
     readStartSettings(ini, state);
     readRunSettings(ini, state);
     const contacts::TCodeDirectory codes(workDir + QStringLiteral("codes.voc"));
-    state.home = readHomeArea(ini, state, codes.CountryList());
+    state.home = readHomeArea(ini, codes.CountryList());
 
     TSettingsDialog dialog(ini, state, nullptr, codes, false);
     dialog.Tabs()->setCurrentIndex(page);

@@ -1,7 +1,7 @@
-// The main window's frame: the tool table and its tabs, the Tools menu, closing a tab by its
-// picture, the tray and the close sequence, the recent projects and the window's bounds.
-#include "frame/recentprojects.h"
+// The main window itself: the tray and the close sequence, minimising, the recent projects and
+// the window's bounds.
 #include "frame/tooltable.h"
+#include "frame/zelsettings.h"
 #include "gui/frame/mainform.h"
 #include "gui/frame/traycontrol.h"
 #include "tests/common/windowfixture.h"
@@ -38,158 +38,19 @@ protected:
         closedSpy = std::make_unique<QSignalSpy>(form.get(), &TMainForm::closed);
         return form;
     }
-    QString tabText(TMainForm& form) { return form.Pages()->tabText(form.Pages()->currentIndex()); }
     bool windowsKey(const char* name) {
         return work.ini->ReadBool("Windows", QString::fromLatin1(name), false);
+    }
+
+    // What the project module does when it records a project.
+    void addRecent(TMainForm& form, const QString& path) {
+        recordRecentProject(*work.ini, path);
+        form.refreshRecentMenu();
     }
 
     WorkFolder work;
     std::unique_ptr<QSignalSpy> closedSpy;
 };
-
-TEST_F(MainWindow, StartupOpensTheRecordedToolsOfThisBuildAndTheLastTab) {
-    work.writeIni("[Windows]\r\nArchives=1\r\nNoteBook=1\r\nMelodyList=1\r\nVocEditor=0\r\n"
-                  "[Common]\r\nLastTab=NoteBook\r\n");
-    int opened = 0;
-    auto form = makeForm(fakeToolServices({"Archives", "NoteBook", "VocEditor"}, &opened));
-    form->runStartupOpening(QString());
-
-    EXPECT_EQ(opened, 2);
-    ASSERT_NE(form->Tool("Archives"), nullptr);
-    EXPECT_EQ(form->Tool("VocEditor"), nullptr);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
-    EXPECT_TRUE(form->Tool("NoteBook")->Active());
-    EXPECT_FALSE(form->Tool("Archives")->Active());
-    EXPECT_TRUE(form->Pages()->isVisible());
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->windowTitle(), "Telmira");
-    // The melody sets are not part of this build: the key goes back to closed, and their
-    // menu command cannot be used.
-    EXPECT_FALSE(windowsKey("MelodyList"));
-    EXPECT_FALSE(form->ToolCommand(kToolMelodyList)->isEnabled());
-    EXPECT_TRUE(form->ToolCommand(kToolArchives)->isChecked());
-    EXPECT_TRUE(form->ToolCommand(kToolArchives)->isEnabled());
-    EXPECT_EQ(form->ToolCommand(kToolAutoSetup), nullptr);
-    EXPECT_TRUE(work.state.startupDone);
-}
-
-TEST_F(MainWindow, ToolsMenuOpensAndClosesTools) {
-    auto form = makeForm(fakeToolServices({"Archives", "NoteBook"}));
-    form->runStartupOpening(QString());
-    EXPECT_FALSE(form->Pages()->isVisible()); // no tab: the tab control hides
-
-    form->ToggleTool(kToolArchives, true);
-    FakeTool* archives = fakeTool(*form, "Archives");
-    ASSERT_NE(archives, nullptr);
-    EXPECT_TRUE(windowsKey("Archives"));
-    EXPECT_EQ(form->ActiveTool(), archives);
-    EXPECT_EQ(archives->entered, 1);
-    EXPECT_TRUE(form->Pages()->isVisible());
-
-    form->ToggleTool(kToolNoteBook, true);
-    EXPECT_EQ(archives->left, 1);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
-
-    // The archives and the phone book go for good when unchecked, changes or not.
-    form->Tool("NoteBook")->SetChanged(true);
-    form->ToggleTool(kToolNoteBook, false);
-    EXPECT_EQ(form->Tool("NoteBook"), nullptr);
-    EXPECT_FALSE(windowsKey("NoteBook"));
-    EXPECT_FALSE(form->ToolCommand(kToolNoteBook)->isChecked());
-    EXPECT_EQ(form->ActiveTool(), archives);
-}
-
-TEST_F(MainWindow, UncheckingAChangedLayoutToolKeepsItHidden) {
-    auto form = makeForm(fakeToolServices({"Matrix", "VarList"}));
-    QSignalSpy toggled(form.get(), &TMainForm::toolToggled);
-    form->runStartupOpening(QString());
-    form->ToggleTool(kToolMatrix, true);
-    TMyTabControl* matrix = form->Tool("Matrix");
-    ASSERT_NE(matrix, nullptr);
-    matrix->SetChanged(true);
-    EXPECT_TRUE(form->windowTitle().endsWith('*'));
-    EXPECT_TRUE(form->SaveCommand()->isEnabled());
-
-    form->ToggleTool(kToolMatrix, false);
-    EXPECT_EQ(form->Tool("Matrix"), matrix); // kept, hidden
-    EXPECT_FALSE(matrix->IsVisible());
-    EXPECT_FALSE(form->Pages()->isVisible());
-    EXPECT_FALSE(windowsKey("Matrix"));
-
-    form->ToggleTool(kToolMatrix, true);
-    EXPECT_EQ(form->Tool("Matrix"), matrix);
-    EXPECT_TRUE(matrix->Changed());
-    EXPECT_TRUE(matrix->Active());
-    EXPECT_EQ(matrix->TabImage(), kTabImageChanged);
-
-    // Without changes it goes.
-    form->ToggleTool(kToolVarList, true);
-    form->ToggleTool(kToolVarList, false);
-    EXPECT_EQ(form->Tool("VarList"), nullptr);
-    ASSERT_EQ(toggled.count(), 5);
-    EXPECT_EQ(toggled.at(1), (QList<QVariant>{"Matrix", false}));
-    EXPECT_EQ(toggled.at(4), (QList<QVariant>{"VarList", false}));
-}
-
-TEST_F(MainWindow, TheCityCodeEditorIsOfferedWhenRegisteredAndKeptHiddenWhileChanged) {
-    EXPECT_FALSE(
-        makeForm(fakeToolServices({"Archives"}))->ToolCommand(kToolVocEditor)->isEnabled());
-
-    auto form = makeForm(fakeToolServices({"VocEditor"}));
-    form->runStartupOpening(QString());
-    QAction* command = form->ToolCommand(kToolVocEditor);
-    ASSERT_TRUE(command->isEnabled());
-    EXPECT_EQ(command->text(), "Справочник городов");
-    command->trigger();
-    TMyTabControl* voc = form->Tool("VocEditor");
-    ASSERT_NE(voc, nullptr);
-    EXPECT_TRUE(voc->IsVisible());
-    EXPECT_TRUE(windowsKey("VocEditor"));
-    EXPECT_EQ(form->ActiveTool(), voc);
-    EXPECT_FALSE(form->SaveCommand()->isEnabled());
-    voc->SetChanged(true);
-    EXPECT_TRUE(form->SaveCommand()->isEnabled()); // the Save button serves the city codes
-
-    // Unchecked with unsaved changes: hidden, not destroyed; checked again: the same tab.
-    command->trigger();
-    EXPECT_EQ(form->Tool("VocEditor"), voc);
-    EXPECT_FALSE(voc->IsVisible());
-    EXPECT_FALSE(command->isChecked());
-    EXPECT_FALSE(windowsKey("VocEditor"));
-    command->trigger();
-    EXPECT_EQ(form->Tool("VocEditor"), voc);
-    EXPECT_TRUE(voc->Changed());
-    EXPECT_TRUE(voc->IsVisible());
-}
-
-TEST_F(MainWindow, ClosingTabsByTheirPicture) {
-    auto form = makeForm(fakeToolServices({"Archives", "NoteBook", "VocEditor"}));
-    form->runStartupOpening(QString());
-    for (int tool : {kToolArchives, kToolNoteBook, kToolVocEditor})
-        form->ToggleTool(tool, true);
-    TMyTabControl* voc = form->Tool("VocEditor");
-    ASSERT_EQ(form->ActiveTool(), voc);
-    EXPECT_EQ(voc->TabImage(), kTabImageSaved);
-    EXPECT_EQ(form->Tool("Archives")->TabImage(), 9); // an inactive tab shows its tool
-
-    // The last tab closes: the previous one becomes current.
-    QTest::mouseClick(voc->PictureButton(), Qt::LeftButton);
-    EXPECT_EQ(form->Tool("VocEditor"), nullptr);
-    EXPECT_FALSE(windowsKey("VocEditor"));
-    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
-
-    // A tab that is not the last: the one now at its place becomes current.
-    form->Pages()->setCurrentWidget(form->Tool("Archives")->ScrollBox());
-    ASSERT_EQ(form->ActiveTool(), form->Tool("Archives"));
-    QTest::mouseClick(form->Tool("Archives")->PictureButton(), Qt::LeftButton);
-    EXPECT_EQ(form->Tool("Archives"), nullptr);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("NoteBook"));
-
-    // The picture of an inactive tab only selects it; the only tab's picture hides the tabs.
-    QTest::mouseClick(form->Tool("NoteBook")->PictureButton(), Qt::LeftButton);
-    EXPECT_EQ(form->ActiveTool(), nullptr);
-    EXPECT_FALSE(form->Pages()->isVisible());
-}
 
 TEST_F(MainWindow, CloseHidesToTheTrayUnlessCtrlIsHeld) {
     work.state.minimizeToTrayOnClose = true;
@@ -211,8 +72,8 @@ TEST_F(MainWindow, CloseHidesToTheTrayUnlessCtrlIsHeld) {
     EXPECT_TRUE(work.state.startHidden);
     EXPECT_FALSE(work.state.showPopupWindow);
     EXPECT_FALSE(work.ini->ReadBool("Common", "ShowPopupWindow", true));
-    EXPECT_FALSE(form->PopupCommand()->isChecked());
-    EXPECT_FALSE(form->Tray()->PopupCommand()->isChecked());
+    EXPECT_FALSE(findAction(*form, "ShowPopupWindowCommand")->isChecked());
+    EXPECT_FALSE(trayOf(*form)->PopupCommand()->isChecked());
     form->restoreFromTray();
 
     // Ctrl: the application closes.
@@ -235,6 +96,29 @@ TEST_F(MainWindow, CloseWithoutCloseToTrayOrInTestConnectModeCloses) {
             form->hideToTray(); // test-connect mode never hides in the tray
             EXPECT_FALSE(work.state.startHidden);
         }
+    }
+}
+
+TEST_F(MainWindow, MinimisingHidesToTheTrayExceptInTestConnectMode) {
+    for (const bool testConnect : {false, true}) {
+        SCOPED_TRACE(testConnect);
+        work.state.testConnectMode = testConnect;
+        work.state.startHidden = false;
+        auto form = makeForm({});
+        form->runStartupOpening(QString());
+        form->show();
+        form->showMinimized();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(work.state.startHidden, !testConnect);
+        EXPECT_EQ(closedSpy->count(), 0);
+        if (testConnect)
+            continue;
+        form->restoreFromTray();
+        EXPECT_FALSE(work.state.startHidden);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_FALSE(form->isMinimized());
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(work.state.startHidden); // coming back is no new minimise
     }
 }
 
@@ -261,12 +145,12 @@ TEST_F(MainWindow, RestoringWhileNewCallsBlinkOpensTheArchives) {
     form->runStartupOpening(QString());
     form->hideToTray();
     form->SetNewCallsWaiting(true);
-    EXPECT_TRUE(form->Tray()->Blinking());
-    EXPECT_TRUE(form->Tray()->Tip().contains("В архиве есть новые звонки"));
+    EXPECT_TRUE(trayOf(*form)->Blinking());
+    EXPECT_TRUE(trayOf(*form)->Tip().contains("В архиве есть новые звонки"));
     form->restoreFromTray();
-    EXPECT_NE(form->Tool("Archives"), nullptr);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("Archives"));
-    EXPECT_FALSE(form->Tray()->Blinking());
+    EXPECT_NE(form->ToolTabs().Tool("Archives"), nullptr);
+    EXPECT_EQ(form->ToolTabs().ActiveTool(), form->ToolTabs().Tool("Archives"));
+    EXPECT_FALSE(trayOf(*form)->Blinking());
 }
 
 TEST_F(MainWindow, CloseSequenceWritesBoundsAndTheLastTabAndEmptiesTheScratchFolder) {
@@ -277,15 +161,15 @@ TEST_F(MainWindow, CloseSequenceWritesBoundsAndTheLastTabAndEmptiesTheScratchFol
     work.state.popupLeft = 33;
     auto form = makeForm(fakeToolServices({"Archives", "NoteBook"}));
     form->runStartupOpening(QString());
-    form->ToggleTool(kToolNoteBook, true);
-    form->ToggleTool(kToolArchives, true);
+    form->ToolTabs().ToggleTool(kToolNoteBook, true);
+    form->ToolTabs().ToggleTool(kToolArchives, true);
     form->setGeometry(60, 50, 700, 500);
 
     // A tool that keeps the application open cancels the close.
     fakeTool(*form, "Archives")->allowClose = false;
     form->close();
     EXPECT_EQ(closedSpy->count(), 0);
-    EXPECT_NE(form->Tool("Archives"), nullptr);
+    EXPECT_NE(form->ToolTabs().Tool("Archives"), nullptr);
     fakeTool(*form, "Archives")->allowClose = true;
 
     form->CloseApplication();
@@ -298,15 +182,15 @@ TEST_F(MainWindow, CloseSequenceWritesBoundsAndTheLastTabAndEmptiesTheScratchFol
     EXPECT_EQ(work.ini->ReadInteger("Common", "PopupLeft", -1), 33);
     EXPECT_TRUE(windowsKey("Archives"));
     EXPECT_TRUE(windowsKey("NoteBook"));
-    EXPECT_EQ(form->Tool("Archives"), nullptr);
+    EXPECT_EQ(form->ToolTabs().Tool("Archives"), nullptr);
     EXPECT_TRUE(fs::is_empty(work.dir / "Media/Temp"));
 
     // The next start finds the same bounds, tools and tab.
     auto again = makeForm(fakeToolServices({"Archives", "NoteBook"}));
     again->runStartupOpening(QString());
     EXPECT_EQ(again->geometry(), QRect(60, 50, 700, 500));
-    EXPECT_EQ(again->ActiveTool(), again->Tool("Archives"));
-    EXPECT_NE(again->Tool("NoteBook"), nullptr);
+    EXPECT_EQ(again->ToolTabs().ActiveTool(), again->ToolTabs().Tool("Archives"));
+    EXPECT_NE(again->ToolTabs().Tool("NoteBook"), nullptr);
 }
 
 TEST_F(MainWindow, BoundsKeepTheMinimumSize) {
@@ -342,15 +226,15 @@ TEST_F(MainWindow, RecentProjectsAppearOnceMostRecentFirst) {
         writeFile(work.dir / name, "[Project]\r\n");
     auto form = makeForm({});
     QSignalSpy chosen(form.get(), &TMainForm::recentProjectChosen);
-    form->AddRecentProject(work.path("a.zel"));
-    form->AddRecentProject(work.path("b.zel"));
-    form->AddRecentProject(work.path("a.zel"));
-    form->AddRecentProject(work.path("missing.zel"));
+    addRecent(*form, work.path("a.zel"));
+    addRecent(*form, work.path("b.zel"));
+    addRecent(*form, work.path("a.zel"));
+    addRecent(*form, work.path("missing.zel"));
     EXPECT_EQ(recentMenuEntries(*work.ini).mid(0, 4),
               (QStringList{QString(), work.path("a.zel"), work.path("b.zel"), QString()}));
     EXPECT_FALSE(work.ini->ValueExists("Recent", "0"));
 
-    const QList<QAction*> commands = form->RecentCommands();
+    const QList<QAction*> commands = recentCommands(*form);
     ASSERT_EQ(commands.size(), 10);
     EXPECT_FALSE(commands[0]->isVisible()); // "0" went with the missing project
     EXPECT_TRUE(commands[1]->isVisible());
@@ -359,45 +243,6 @@ TEST_F(MainWindow, RecentProjectsAppearOnceMostRecentFirst) {
     commands[2]->trigger();
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen.at(0).at(0).toString(), work.path("b.zel"));
-}
-
-TEST_F(MainWindow, CommandLineProjectOpensTheWindowsItRecords) {
-    writeFile(work.dir / "p.zel", "[Project]\r\nVarList=1\r\n");
-    writeFile(work.dir / "q.zel", "[Project]\r\n");
-    auto form = makeForm(fakeToolServices({"Matrix", "VarList"}));
-    QSignalSpy opened(form.get(), &TMainForm::projectOpenRequested);
-    form->runStartupOpening(work.path("p.zel"));
-    EXPECT_EQ(work.ini->ReadString("Common", "LastProject", ""), work.path("p.zel"));
-    EXPECT_EQ(form->Tool("Matrix"), nullptr);
-    EXPECT_EQ(form->ActiveTool(), form->Tool("VarList"));
-    EXPECT_EQ(work.ini->ReadString("Common", "LastTab", ""), "VarList");
-    EXPECT_FALSE(work.ini->ReadBool("Windows", "Phone", true));
-    ASSERT_EQ(opened.count(), 1);
-    EXPECT_EQ(opened.at(0).at(0).toString(), work.path("p.zel"));
-
-    auto other = makeForm(fakeToolServices({"Matrix", "VarList"}));
-    other->runStartupOpening(work.path("q.zel")); // records neither: both open
-    EXPECT_NE(other->Tool("VarList"), nullptr);
-    EXPECT_EQ(other->ActiveTool(), other->Tool("Matrix"));
-}
-
-TEST_F(MainWindow, ToolTabKeepsItsStateAndMenuCommand) {
-    auto form = makeForm(fakeToolServices({"Archives"}));
-    form->runStartupOpening(QString());
-    form->ToggleTool(kToolArchives, true);
-    TMyTabControl* tool = form->Tool("Archives");
-    EXPECT_EQ(tool->ToolIndex(), kToolArchives);
-    EXPECT_EQ(tool->MenuCommand(), form->ToolCommand(kToolArchives));
-    EXPECT_EQ(tool->PageControl(), form->Pages());
-    EXPECT_EQ(tabText(*form), "Архивы звонков");
-    tool->SetCaption("Архив");
-    EXPECT_EQ(tabText(*form), "Архив");
-    tool->SetChanged(true);
-    tool->SetChanged(true);
-    EXPECT_EQ(form->windowTitle(), "Telmira*");
-    tool->SetVisible(false);
-    EXPECT_FALSE(form->ToolCommand(kToolArchives)->isChecked());
-    EXPECT_FALSE(form->Pages()->isTabVisible(tool->PageIndex()));
 }
 
 } // namespace

@@ -51,7 +51,7 @@ TEST_F(SimulatedPhone, ConnectionTestNamesThePhoneAndThePort) {
     TMyIniFile(str(work / "zel.ini")).WriteBool("Common", "TestConnectMode", true);
     NormalRun run(workDir(), {}, {});
     run.Start(nullptr);
-    TForm15* test = run.MainForm()->TestConnectForm();
+    TForm15* test = run.MainForm()->findChild<TForm15*>("TestConnectForm");
     ASSERT_NE(test, nullptr);
     EXPECT_TRUE(test->isVisible());
     EXPECT_FALSE(run.MainForm()->isVisible());
@@ -72,13 +72,20 @@ TEST_F(SimulatedPhone, IncomingCallShowsInTheLabelAndTheDebugTrace) {
     ASSERT_NE(form.DebugForm(), nullptr);
     form.resize(760, form.height());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return form.LinkHint().endsWith("установлена через " + phone.path() + "|"); }, 20000))
-        << form.LinkHint().toStdString();
+        [&] {
+            return form.LinkBridge().LinkHint().endsWith("установлена через " + phone.path() + "|");
+        },
+        20000))
+        << form.LinkBridge().LinkHint().toStdString();
 
     EXPECT_TRUE(phone.order("ring 4951234567").startsWith("OK"));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return form.LastNumberLabel()->text() == "Последний номер: 4951234567"; }, 20000))
-        << form.LastNumberLabel()->text().toStdString();
+        [&] {
+            return form.findChild<QLabel*>("LastNumberLabel")->text() ==
+                   "Последний номер: 4951234567";
+        },
+        20000))
+        << form.findChild<QLabel*>("LastNumberLabel")->text().toStdString();
     QListWidget* trace = form.DebugForm()->TraceList();
     bool traced = false;
     for (int i = 0; i < trace->count() && !traced; ++i)

@@ -41,7 +41,7 @@ protected:
         work.writeIni("[Common]\r\nComPort=/dev/null\r\nCountryOrigin=Россия (7)\r\n"
                       "CityOrigin=Москва (495)\r\nLongDistance=8\r\nInternational=810\r\n");
         readStartSettings(*work.ini, work.state);
-        work.state.home = readHomeArea(*work.ini, work.state, codes->CountryList());
+        work.state.home = readHomeArea(*work.ini, codes->CountryList());
         work.state.autoDial = false;
     }
     std::unique_ptr<TSettingsDialog> dialog(link::TCommThread* link = nullptr,

@@ -1,5 +1,6 @@
-// The main window's side of the link: reply dispatch to the open tools, the last-number label
-// and button, the link state, error and cursor events, the debug and connection-test windows.
+// The main window's side of the link (TLinkBridge): reply dispatch to the open tools, the
+// last-number label and button, the link state, error and cursor events, the debug and
+// connection-test windows.
 #include "frame/tooltable.h"
 #include "gui/frame/mainform.h"
 #include "gui/frame/traycontrol.h"
@@ -79,7 +80,7 @@ protected:
         form->AttachLink(link::TCommThread::StartLink(
             "/dev/phone", form.get(), [this] { return std::make_unique<HeldEnvironment>(gate); }));
         shared().SetPortSetting("/dev/phone", false); // the port the held environment plays
-        form->PollTimer()->stop();
+        form->LinkBridge().findChild<QTimer*>("PollTimer")->stop();
         form->runStartupOpening(QString());
     }
     link::LinkShared& shared() { return *form->Link(); }
@@ -121,7 +122,7 @@ QByteArray bytes(std::initializer_list<int> values) {
 
 TEST_F(LinkWindow, RepliesReachTheOpenToolTheyAreAddressedTo) {
     makeForm();
-    form->ToggleTool(kToolMatrix, true);
+    form->ToolTabs().ToggleTool(kToolMatrix, true);
     FakeTool* matrix = fakeTool(*form, "Matrix");
     // Item 13 of a key matrix, then status, command 9, name 0.
     reply(bytes({13, 1, 0x55, 0x00, 9, 0}));
@@ -139,7 +140,7 @@ TEST_F(LinkWindow, RepliesReachTheOpenToolTheyAreAddressedTo) {
 
     // Phone-book data goes to the phone book whatever the name byte says; a reply for name 1
     // keeps its trailer.
-    form->ToggleTool(kToolNoteBook, true);
+    form->ToolTabs().ToggleTool(kToolNoteBook, true);
     reply(bytes({26, 1, 7, 0x00, 10, 3}));
     reply(bytes({30, 1, 2, 0x00, 10, 1}));
     ASSERT_EQ(fakeTool(*form, "NoteBook")->replies.size(), 2);
@@ -147,7 +148,7 @@ TEST_F(LinkWindow, RepliesReachTheOpenToolTheyAreAddressedTo) {
     EXPECT_EQ(fakeTool(*form, "NoteBook")->replies[1], bytes({30, 1, 2, 0x00, 10, 1}));
     EXPECT_TRUE(fakeTool(*form, "Archives") == nullptr);
 
-    form->ToggleTool(kToolArchives, true);
+    form->ToolTabs().ToggleTool(kToolArchives, true);
     reply(bytes({0, 0, 6}));
     EXPECT_EQ(fakeTool(*form, "Archives")->dayChanges, 1);
     EXPECT_EQ(matrix->replies.size(), 1);
@@ -156,31 +157,31 @@ TEST_F(LinkWindow, RepliesReachTheOpenToolTheyAreAddressedTo) {
 TEST_F(LinkWindow, NumberEventsShowTheLastNumber) {
     makeForm();
     form->resize(800, 500);
-    EXPECT_FALSE(form->LastNumberButton()->isVisible());
+    EXPECT_FALSE(form->findChild<QToolButton*>("LastNumberButton")->isVisible());
     number(link::kItemIncoming, bytes({4, 9, 5, 1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(form->LastNumberLabel()->text(), "Последний номер: 4951234567");
-    EXPECT_TRUE(form->LastNumberLabel()->isVisible());
-    EXPECT_TRUE(form->LastNumberButton()->isVisible());
-    EXPECT_EQ(form->LastNumberButton()->toolTip(),
+    EXPECT_EQ(form->findChild<QLabel*>("LastNumberLabel")->text(), "Последний номер: 4951234567");
+    EXPECT_TRUE(form->findChild<QLabel*>("LastNumberLabel")->isVisible());
+    EXPECT_TRUE(form->findChild<QToolButton*>("LastNumberButton")->isVisible());
+    EXPECT_EQ(form->findChild<QToolButton*>("LastNumberButton")->toolTip(),
               "Набрать последний номер 4951234567 в линию через связь");
-    EXPECT_EQ(form->LastNumberButton()->property("tag").toInt(), 1);
+    EXPECT_EQ(form->findChild<QToolButton*>("LastNumberButton")->property("tag").toInt(), 1);
     EXPECT_EQ(shownNumbers, QStringList{"4951234567|4951234567"});
 
     // The same number dialled on the phone: tag 2; repeating it with the handset down is
     // ignored.
     number(link::kItemDialled, bytes({4, 9, 5, 1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(form->LastNumberButton()->property("tag").toInt(), 2);
+    EXPECT_EQ(form->findChild<QToolButton*>("LastNumberButton")->property("tag").toInt(), 2);
     number(link::kItemDialled, bytes({4, 9, 5, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(shownNumbers.size(), 2);
 
     // A caller without a number; a narrow window hides the label, not the button.
     number(link::kItemIncoming, QByteArray());
-    EXPECT_EQ(form->LastNumberLabel()->text(), "Последний номер: [-------]");
-    EXPECT_EQ(form->LastNumberButton()->toolTip(), "Номер не определен");
+    EXPECT_EQ(form->findChild<QLabel*>("LastNumberLabel")->text(), "Последний номер: [-------]");
+    EXPECT_EQ(form->findChild<QToolButton*>("LastNumberButton")->toolTip(), "Номер не определен");
     form->resize(709, 500);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(form->LastNumberLabel()->isVisible());
-    EXPECT_TRUE(form->LastNumberButton()->isVisible());
+    EXPECT_FALSE(form->findChild<QLabel*>("LastNumberLabel")->isVisible());
+    EXPECT_TRUE(form->findChild<QToolButton*>("LastNumberButton")->isVisible());
 }
 
 TEST_F(LinkWindow, NumbersAreSplitAndLaidIntoTheMask) {
@@ -195,44 +196,46 @@ TEST_F(LinkWindow, NumbersAreSplitAndLaidIntoTheMask) {
     makeForm();
     form->resize(800, 500);
     number(link::kItemIncoming, bytes({4, 9, 5, 1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(form->LastNumberLabel()->text(), "Последний номер: (495) 0000-000-00-00:1234567");
+    EXPECT_EQ(form->findChild<QLabel*>("LastNumberLabel")->text(),
+              "Последний номер: (495) 0000-000-00-00:1234567");
     number(link::kItemIncoming, bytes({1, 2}));
-    EXPECT_EQ(form->LastNumberLabel()->text(), "Последний номер: 0000:12");
+    EXPECT_EQ(form->findChild<QLabel*>("LastNumberLabel")->text(), "Последний номер: 0000:12");
 }
 
 TEST_F(LinkWindow, LastNumberButtonDialsWhileConnected) {
     makeForm();
     number(link::kItemIncoming, bytes({4, 9, 5, 1, 2}));
-    form->LastNumberButton()->click();
+    form->findChild<QToolButton*>("LastNumberButton")->click();
     EXPECT_TRUE(queued().isEmpty()); // no link yet
     shared().connected = true;
-    form->LastNumberButton()->click();
+    form->findChild<QToolButton*>("LastNumberButton")->click();
     ASSERT_EQ(queued().size(), 1);
     EXPECT_EQ(queued()[0], (link::CommandRecord{8, 32, bytes({0xA2, 4, 9, 5, 1, 2}), -1, 0}));
 }
 
 TEST_F(LinkWindow, LinkStateNamesThePhoneAndThePort) {
     makeForm();
-    form->ToggleTool(kToolNoteBook, true);
-    EXPECT_FALSE(form->ConnectionButton()->isEnabled());
-    EXPECT_EQ(form->ConnectionButton()->toolTip(), "Связь с телефоном отсутствует");
-    EXPECT_FALSE(form->ToolCommand(kToolPhoneSetup)->isEnabled());
+    form->ToolTabs().ToggleTool(kToolNoteBook, true);
+    EXPECT_FALSE(form->findChild<QToolButton*>("ConnectionButton")->isEnabled());
+    EXPECT_EQ(form->findChild<QToolButton*>("ConnectionButton")->toolTip(),
+              "Связь с телефоном отсутствует");
+    EXPECT_FALSE(form->ToolTabs().ToolCommand(kToolPhoneSetup)->isEnabled());
 
     shared().modelCode = 2;
     shared().answeringMachine = true;
     setConnected(true);
-    EXPECT_TRUE(form->ConnectionButton()->isEnabled());
-    EXPECT_EQ(form->LinkHint(),
+    EXPECT_TRUE(form->findChild<QToolButton*>("ConnectionButton")->isEnabled());
+    EXPECT_EQ(form->LinkBridge().LinkHint(),
               "Связь с телефоном Корвел 28 Талви, 2 языка\r\nустановлена через /dev/phone|");
-    EXPECT_TRUE(form->ToolCommand(kToolPhoneSetup)->isEnabled());
-    EXPECT_TRUE(form->Tray()->Tip().endsWith("Связь установлена"));
-    EXPECT_EQ(form->Tray()->Frame(), 0);
+    EXPECT_TRUE(form->ToolTabs().ToolCommand(kToolPhoneSetup)->isEnabled());
+    EXPECT_TRUE(trayOf(*form)->Tip().endsWith("Связь установлена"));
+    EXPECT_EQ(trayOf(*form)->Frame(), 0);
 
     setConnected(false);
-    EXPECT_FALSE(form->ConnectionButton()->isEnabled());
+    EXPECT_FALSE(form->findChild<QToolButton*>("ConnectionButton")->isEnabled());
     EXPECT_FALSE(shared().answeringMachine.load());
-    EXPECT_FALSE(form->ToolCommand(kToolPhoneSetup)->isEnabled());
-    EXPECT_EQ(form->Tray()->Frame(), 4);
+    EXPECT_FALSE(form->ToolTabs().ToolCommand(kToolPhoneSetup)->isEnabled());
+    EXPECT_EQ(trayOf(*form)->Frame(), 4);
     // Created while the link was down, then told each change.
     EXPECT_EQ(fakeTool(*form, "NoteBook")->linkStates, (QList<bool>{false, true, false}));
 }
@@ -397,8 +400,8 @@ TEST_F(LinkWindow, ToolsMayQueueOnTheLinkWhileTheWindowGoes) {
     };
     makeForm();
     setConnected(true);
-    form->ToggleTool(kToolPhoneSetup, true);
-    ASSERT_NE(form->Tool(kToolPhoneSetup), nullptr);
+    form->ToolTabs().ToggleTool(kToolPhoneSetup, true);
+    ASSERT_NE(form->ToolTabs().Tool(kToolPhoneSetup), nullptr);
     gate.release(1000);
     form.reset(); // without a close sequence, as when the loop ends otherwise
 }
@@ -407,7 +410,7 @@ TEST_F(LinkWindow, ConnectionTestWindowFollowsTheLink) {
     work.state.testConnectMode = true;
     makeForm();
     form->ShowTestConnect();
-    TForm15* test = form->TestConnectForm();
+    TForm15* test = form->findChild<TForm15*>("TestConnectForm");
     ASSERT_NE(test, nullptr);
     EXPECT_EQ(test->windowTitle(), "Проверка связи Корвел Коннект");
     EXPECT_EQ(test->size(), QSize(513, 178));
