@@ -2,14 +2,13 @@
 
 #include "contacts/numbers.h"
 #include "frame/records.h"
+#include "frame/zelsettings.h"
 
 #include <algorithm>
 
 namespace telmira::contacts {
 namespace {
 
-const QString kSection = QStringLiteral("VocEditor");
-const QString kCountryKey = QStringLiteral("Country");
 const QString kDefaultCountry = QStringLiteral("Россия (7)");
 
 const char* fieldKey(VocEditorState::CountryField field) {
@@ -89,7 +88,7 @@ QStringList VocEditorState::CountryChoices() const {
 
 QString VocEditorState::InitialChoice() const {
     const QString stored =
-        settings_ ? settings_->ReadString(kSection, kCountryKey, kDefaultCountry) : kDefaultCountry;
+        settings_ ? readVocEditorCountry(*settings_, kDefaultCountry) : kDefaultCountry;
     const QStringList choices = CountryChoices();
     if (choices.contains(stored) || choices.isEmpty())
         return choices.isEmpty() ? kDefaultCountry : stored;
@@ -115,7 +114,7 @@ void VocEditorState::SelectCountry(const QString& choice) {
                                : QString();
     mark_ = row ? row->main : QString();
     if (settings_)
-        settings_->WriteString(kSection, kCountryKey, choice);
+        writeVocEditorCountry(*settings_, choice);
     loadRows();
 }
 

@@ -169,6 +169,42 @@ QString readLastProject(const SettingsFile& ini) {
     return ini.ReadString(kCommon, QStringLiteral("LastProject"), QString());
 }
 
+void writeLastProject(SettingsFile& ini, const QString& path) {
+    ini.WriteString(kCommon, QStringLiteral("LastProject"), path);
+}
+
+namespace {
+
+QString lastFolderKey(LastFolder which) {
+    switch (which) {
+    case LastFolder::OpenProject:
+        return QStringLiteral("LastOpenPath");
+    case LastFolder::SaveProject:
+        return QStringLiteral("LastSavePath");
+    case LastFolder::RomImage:
+        return QStringLiteral("LastROMPath");
+    }
+    return {};
+}
+
+} // namespace
+
+QString readLastFolder(const SettingsFile& ini, LastFolder which, const QString& fallback) {
+    return ini.ReadString(kCommon, lastFolderKey(which), fallback);
+}
+
+void writeLastFolder(SettingsFile& ini, LastFolder which, const QString& folder) {
+    ini.WriteString(kCommon, lastFolderKey(which), folder);
+}
+
+QString readVocEditorCountry(const SettingsFile& ini, const QString& fallback) {
+    return ini.ReadString(QStringLiteral("VocEditor"), QStringLiteral("Country"), fallback);
+}
+
+void writeVocEditorCountry(SettingsFile& ini, const QString& choice) {
+    ini.WriteString(QStringLiteral("VocEditor"), QStringLiteral("Country"), choice);
+}
+
 QStringList recentMenuEntries(const SettingsFile& ini) {
     QStringList entries;
     for (int i = 0; i < kRecentMenuEntries; ++i)

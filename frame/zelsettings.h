@@ -86,6 +86,19 @@ void recordCommandLineProject(SettingsFile& ini, const QString& project);
 
 // `Common.LastProject`: the last project opened or saved (empty when none).
 QString readLastProject(const SettingsFile& ini);
+void writeLastProject(SettingsFile& ini, const QString& path);
+
+// The folders the file dialogs start in: `Common.LastOpenPath` (open a project),
+// `Common.LastSavePath` (save a project as) and `Common.LastROMPath` (choose a ROM image).
+enum class LastFolder { OpenProject, SaveProject, RomImage };
+QString readLastFolder(const SettingsFile& ini, LastFolder which, const QString& fallback = {});
+void writeLastFolder(SettingsFile& ini, LastFolder which, const QString& folder);
+
+// --- tools ---
+
+// `VocEditor.Country`: the country the city-code editor shows ("Россия (7)").
+QString readVocEditorCountry(const SettingsFile& ini, const QString& fallback);
+void writeVocEditorCountry(SettingsFile& ini, const QString& choice);
 
 inline constexpr int kRecentMenuEntries = 10;
 

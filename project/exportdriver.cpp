@@ -2,6 +2,7 @@
 
 #include "base/cp1251.h"
 #include "frame/records.h"
+#include "frame/zelsettings.h"
 #include "project/projectfile.h"
 #include "project/setarchive.h"
 #include "project/zelpack.h"
@@ -347,8 +348,7 @@ RomChoiceStart RomDialogStart(const SettingsFile& zelIni, const SettingsFile& pr
         start.selectedFile = last;
         return start;
     }
-    const QString folder =
-        zelIni.ReadString(QStringLiteral("Common"), QStringLiteral("LastROMPath"), QString());
+    const QString folder = readLastFolder(zelIni, LastFolder::RomImage);
     start.folder = !folder.isEmpty() && QFileInfo(folder).isDir()
                        ? folder
                        : workDir + QStringLiteral("RomData");
@@ -357,8 +357,7 @@ RomChoiceStart RomDialogStart(const SettingsFile& zelIni, const SettingsFile& pr
 
 void RememberRomChoice(SettingsFile& zelIni, SettingsFile& project, bool projectHasFile,
                        const QString& romPath) {
-    zelIni.WriteString(QStringLiteral("Common"), QStringLiteral("LastROMPath"),
-                       QFileInfo(romPath).absolutePath());
+    writeLastFolder(zelIni, LastFolder::RomImage, QFileInfo(romPath).absolutePath());
     project.WriteString(QStringLiteral("Project"), QStringLiteral("ROMFile"), romPath);
     // An untitled project has no file yet: the choice stays in memory until it is saved.
     if (projectHasFile && QFileInfo(project.FileName()).isFile()) {

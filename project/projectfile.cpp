@@ -14,7 +14,6 @@ namespace telmira {
 namespace {
 
 const QString kProject = QStringLiteral("Project");
-const QString kCommon = QStringLiteral("Common");
 const QString kDefaultValues = QStringLiteral("DefaultValues");
 const QString kOldFormatVersion = QStringLiteral("1.8.0.0");
 
@@ -284,7 +283,7 @@ bool ProjectSession::OpenFile(const QString& path) {
 }
 
 bool ProjectSession::openWithDialog() {
-    QString folder = zelIni_.ReadString(kCommon, QStringLiteral("LastOpenPath"), QString());
+    QString folder = readLastFolder(zelIni_, LastFolder::OpenProject);
     if (folder.isEmpty())
         folder = workDir_ + QStringLiteral("Projects");
     const auto path = ui_.ChooseFileToOpen(QStringLiteral("Открыть проект"), folder);
@@ -295,8 +294,8 @@ bool ProjectSession::openWithDialog() {
 
 bool ProjectSession::openChosen(const QString& path) {
     AddToRecent(path);
-    zelIni_.WriteString(kCommon, QStringLiteral("LastOpenPath"), QFileInfo(path).absolutePath());
-    zelIni_.WriteString(kCommon, QStringLiteral("LastProject"), path);
+    writeLastFolder(zelIni_, LastFolder::OpenProject, QFileInfo(path).absolutePath());
+    writeLastProject(zelIni_, path);
     return LoadProjectFile(path, true);
 }
 
@@ -356,7 +355,7 @@ bool ProjectSession::SaveAs() {
 }
 
 bool ProjectSession::saveAsDialog(bool newProject) {
-    const QString folder = zelIni_.ReadString(kCommon, QStringLiteral("LastSavePath"), workDir_);
+    const QString folder = readLastFolder(zelIni_, LastFolder::SaveProject, workDir_);
     // The first letter after the blank of the new-project title is a Latin C.
     const QString title = newProject ? QStringLiteral(" Cохранить новый проект под именем")
                                      : QStringLiteral(" Сохранить под новым именем");
@@ -374,8 +373,8 @@ bool ProjectSession::saveAsDialog(bool newProject) {
         project_->SetFileName(previous);
         return false;
     }
-    zelIni_.WriteString(kCommon, QStringLiteral("LastSavePath"), QFileInfo(*path).absolutePath());
-    zelIni_.WriteString(kCommon, QStringLiteral("LastProject"), *path);
+    writeLastFolder(zelIni_, LastFolder::SaveProject, QFileInfo(*path).absolutePath());
+    writeLastProject(zelIni_, *path);
     return true;
 }
 
