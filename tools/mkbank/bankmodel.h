@@ -16,6 +16,8 @@ struct Envelope {
     double decay = 0;
     double sustainPercent = 100;
     double release = 0;
+
+    bool operator==(const Envelope&) const = default;
 };
 
 // What a region does to the sound besides playing its wave: the DLS Level 1 articulation.

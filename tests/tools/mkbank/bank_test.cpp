@@ -276,8 +276,8 @@ TEST(Mkbank, RefusesWhatIsNotASoundFontAndWritesNothing) {
     test::writeFile(dir / "junk.sf2", std::string("RIFF\x0c\0\0\0sfbkjunkjunk", 20));
     const std::string out =
         " '" + (dir / "out.dls").string() + "' '" + (dir / "out.cpp").string() + "'";
-    EXPECT_EQ(runMkbank("'" + (dir / "missing.sf2").string() + "'" + out), 1);
-    EXPECT_EQ(runMkbank("'" + (dir / "junk.sf2").string() + "'" + out), 1);
+    EXPECT_EQ(runMkbank(std::string("'") + (dir / "missing.sf2").string() + "'" + out), 1);
+    EXPECT_EQ(runMkbank(std::string("'") + (dir / "junk.sf2").string() + "'" + out), 1);
     EXPECT_EQ(runMkbank("only-one-argument"), 1);
     EXPECT_FALSE(fs::exists(dir / "out.dls"));
     EXPECT_FALSE(fs::exists(dir / "out.cpp"));
