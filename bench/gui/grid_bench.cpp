@@ -3,6 +3,7 @@
 // result and a Page Down (with its paint) each under 50 ms, so the window never stalls.
 #include "contacts/datamodule.h"
 #include "contacts/recordgridmodel.h"
+#include "contacts/recordlooks.h"
 #include "gui/contacts/dbctrlgrid.h"
 
 #include <QApplication>
@@ -21,18 +22,6 @@ using namespace telmira::contacts;
 namespace {
 
 constexpr int kCalls = 200000;
-
-// The archive tab's record look.
-const QStringList kArchiveLayout = {
-    "Name=Телефон; Bold=TRUE; Shift=4; Color=$C0E1EB; SelColor=$C0C0C0; CheckedColor=$B1BA97; "
-    "CheckedFieldName=Checked; Select=; Name1=ДатаВремя;",
-    "Name=Имя1; NameMaxWidth=300; Bold=TRUE; Underline=TRUE; Select=; Shift=50; YShift=3; "
-    "YCenter=TRUE; Name1=Имя11;",
-    "Name=Имя2; NameMaxWidth=300; Select=; Shift=50; YShift=3; Name1=Имя21;",
-    "Name=Имя3; NameMaxWidth=300; Select=; Shift=50; YShift=3; Name1=Имя31;",
-    "Name=Имя4; NameMaxWidth=300; Select=; Shift=50; YShift=3; Name1=Имя41;",
-    "Name=Имя5; NameMaxWidth=300; Select=; Shift=50; YShift=3; Name1=Имя51;",
-    "Picture=1; Shift=3; PictureIndex=CalculatedType; PicTop=-1; MinRecordHeight=68;"};
 
 struct Fixture {
     QTemporaryDir dir;
@@ -89,7 +78,7 @@ bool build(Fixture& f) {
 // A grid of the archive tab's size on a 1280-pixel screen: two columns.
 struct Window {
     TRecordGridModel model;
-    TDBCtrlGrid grid{kArchiveLayout};
+    TDBCtrlGrid grid{ArchiveRecordLook()};
     QImage image{QSize(1200, 700), QImage::Format_RGB32};
 
     Window() {

@@ -497,12 +497,7 @@ void TMainForm::restoreFromTray() {
     tray_->Hide();
     minimisedAsTray_ = false;
     if (state_.toolMode) {
-        if (isMinimized())
-            showNormal();
-        else
-            show();
-        raise();
-        activateWindow();
+        bringToFront();
         if (!state_.startupDone)
             runStartupOpening(QString());
     }

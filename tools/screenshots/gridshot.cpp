@@ -5,6 +5,7 @@
 // SEARCH is highlighted in the name lines, as the phone-book search does.
 #include "contacts/datamodule.h"
 #include "contacts/recordgridmodel.h"
+#include "contacts/recordlooks.h"
 #include "gui/contacts/dbctrlgrid.h"
 
 #include <QApplication>
@@ -15,18 +16,6 @@
 using namespace telmira::contacts;
 
 namespace {
-
-// The phone book's record look: the name bold on the button face, the nickname, five numbers
-// with their labels.
-const QStringList kPhoneBookLayout = {
-    "Name=Имя; Bold=TRUE; Shift=3; Color=$FF00000F; SelColor=$C0C0C0; CheckedColor=$C0E1EB; "
-    "CheckedFieldName=ImportToPhone; Select=;",
-    "Name=Ник; Underline=TRUE; Select=;",
-    "Name=Phone1Full; Label=Phone1Label; Select=;",
-    "Name=Phone2Full; Label=Phone2Label; Select=;",
-    "Name=Phone3Full; Label=Phone3Label; Select=;",
-    "Name=Phone4Full; Label=Phone4Label; Select=;",
-    "Name=Phone5Full; Label=Phone5Label; Select=;"};
 
 const char* kFamilies[] = {"Иванов",  "Петров",   "Сидоров", "Кузнецов", "Смирнов",
                            "Попов",   "Васильев", "Соколов", "Михайлов", "Новиков",
@@ -80,7 +69,7 @@ int main(int argc, char** argv) {
 
     TRecordGridModel model;
     model.SetResult(db->NoteBookQuery(NoteBookSearchForm::Start, false, QStringLiteral("%")));
-    TDBCtrlGrid grid(kPhoneBookLayout);
+    TDBCtrlGrid grid(PhoneBookRecordLook());
     grid.setWindowTitle(QStringLiteral("Записная книжка"));
     grid.SetSelectedColor(GridColor::parse(QStringLiteral("$E7E9EA")));
     grid.SetModel(&model);
