@@ -324,7 +324,8 @@ private:
         // The listing of an archive that fits the bound is small; read it as it comes.
         QByteArray listing;
         while (list.state() != QProcess::NotRunning) {
-            list.waitForReadyRead(-1);
+            if (!list.waitForReadyRead(-1))
+                list.waitForFinished(-1); // output closed: only the exit is left
             listing += list.readAllStandardOutput();
             list.readAllStandardError();
             if (listing.size() > 16 * 1024 * 1024) {
