@@ -4,8 +4,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <limits>
-
 namespace telmira {
 
 namespace {
