@@ -11,8 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <array>
 
 namespace telmira {
 
@@ -78,6 +82,111 @@ bool succeeded(const QProcess& process) {
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+// The commands of a set script zel writes and what each takes. The compiler matches names in
+// any case; only the lower-case form zel writes is accepted here.
+enum class Argument { None, Values, ScratchFile, Bank, Database };
+struct ScriptCommand {
+    const char* name;
+    Argument argument;
+};
+constexpr std::array<ScriptCommand, 19> kSetScriptCommands{{
+    {"read_dls", Argument::Bank},
+    {"precompiled_database", Argument::Database},
+    {"set_egtiming", Argument::Values},
+    {"set_max_drums", Argument::Values},
+    {"set_max_melodic", Argument::Values},
+    {"remap_region", Argument::Values},
+    {"remap_program", Argument::Values},
+    {"set_song_type", Argument::Values},
+    {"set_resolution", Argument::Values},
+    {"set_master_volume", Argument::Values},
+    {"set_chn_volume_adjustment", Argument::Values},
+    {"set_channel_prio", Argument::Values},
+    {"set_instr_volume_adjustment", Argument::Values},
+    {"set_channel_mask", Argument::Values},
+    {"read_midi", Argument::ScratchFile},
+    {"read_pt3", Argument::ScratchFile},
+    {"read_fxm", Argument::ScratchFile},
+    {"compile", Argument::None},
+    {"write_stat", Argument::ScratchFile},
+}};
+
+bool isScriptSeparator(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r');
+}
+
+// A number, "*", or a word such as "mel", "bell" or a remap name: never a path.
+bool isValueToken(const QString& token) {
+    for (const QChar c : token) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') ||
+                        (u >= '0' && u <= '9') || u == '*' || u == '-' || u == '+' || u == '.' ||
+                        u == '_';
+        if (!ok)
+            return false;
+    }
+    return !token.contains(QStringLiteral(".."));
+}
+
+bool isScratchFile(const QString& token) {
+    const QString prefix = QStringLiteral("Media/Temp/");
+    if (!token.startsWith(prefix))
+        return false;
+    const QString name = token.mid(prefix.size());
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) &&
+           !name.contains(QLatin1Char('\\')) && !name.contains(QStringLiteral(".."));
+}
+
+std::optional<QString> vetLine(const QString& line) {
+    QStringList tokens;
+    QString current;
+    for (const QChar c : line) {
+        if (c.unicode() == 0)
+            return QStringLiteral("недопустимый символ");
+        if (isScriptSeparator(c)) {
+            if (!current.isEmpty())
+                tokens << current;
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.isEmpty())
+        tokens << current;
+    if (tokens.isEmpty() || tokens[0].startsWith(QLatin1Char(';')))
+        return std::nullopt;
+    const auto command =
+        std::find_if(kSetScriptCommands.begin(), kSetScriptCommands.end(),
+                     [&](const ScriptCommand& c) { return tokens[0] == QLatin1String(c.name); });
+    if (command == kSetScriptCommands.end())
+        return QStringLiteral("недопустимая команда");
+    const QStringList arguments = tokens.mid(1);
+    switch (command->argument) {
+    case Argument::None:
+        if (!arguments.isEmpty())
+            return QStringLiteral("лишние параметры");
+        return std::nullopt;
+    case Argument::Values:
+        for (const QString& argument : arguments)
+            if (!isValueToken(argument))
+                return QStringLiteral("недопустимый параметр");
+        return std::nullopt;
+    case Argument::ScratchFile:
+    case Argument::Bank:
+    case Argument::Database:
+        break;
+    }
+    if (arguments.size() != 1)
+        return QStringLiteral("нужно одно имя файла");
+    const QString& file = arguments[0];
+    const bool ok = command->argument == Argument::Bank       ? file == QStringLiteral("zel.dls")
+                    : command->argument == Argument::Database ? file == QStringLiteral("pdb.dat")
+                                                              : isScratchFile(file);
+    if (!ok)
+        return QStringLiteral("файл вне рабочего каталога набора");
+    return std::nullopt;
+}
+
 class MelodyStep {
 public:
     MelodyStep(const ExportJob& job, rom::ExportReport& out, const ExportControl& control,
@@ -130,6 +239,8 @@ private:
                        QStringLiteral("\r Возможно проект не имеет назначенного списка мелодий"));
             return;
         }
+        if (!vetArchive(archiver, archive))
+            return;
         QProcess unpack;
         unpack.setProgram(archiver);
         unpack.setArguments({QStringLiteral("x"), QStringLiteral("-o") + temp_, archive});
@@ -154,6 +265,13 @@ private:
         std::optional<QStringList> script = readScript(scriptPath);
         if (!script) {
             report(out_, 209, QStringLiteral("Ошибка, в архиве набора нет сценария ") + scriptPath);
+            return;
+        }
+        if (const auto fault = VetSetScript(*script)) {
+            report(out_, 213,
+                   QStringLiteral("Ошибка в сценарии набора, строка ") +
+                       QString::number(fault->line) + QStringLiteral(" (") + fault->reason +
+                       QStringLiteral("): ") + script->value(fault->line - 1));
             return;
         }
         if (!QFileInfo(job_.workDir + QStringLiteral("zel.dls")).isFile()) {
@@ -185,6 +303,54 @@ private:
         pump();
         if (!cancelled())
             compile(scriptPath, script->value(1));
+    }
+
+    // Lists the archive and refuses it, before anything is unpacked, when an entry could land
+    // outside the scratch folder, is not a plain file or folder, or the whole is too large.
+    bool vetArchive(const QString& archiver, const QString& archive) {
+        QProcess list;
+        list.setProgram(archiver);
+        list.setArguments({QStringLiteral("l"), QStringLiteral("-slt"), archive});
+        list.setWorkingDirectory(temp_);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        list.setProcessEnvironment(environment);
+        list.setStandardInputFile(QProcess::nullDevice());
+        list.setProcessChannelMode(QProcess::SeparateChannels);
+        list.start();
+        if (!list.waitForStarted(-1)) {
+            report(out_, 204, QStringLiteral("Ошибка при создании процесса 7za.exe"));
+            return false;
+        }
+        // The listing of an archive that fits the bound is small; read it as it comes.
+        QByteArray listing;
+        while (list.state() != QProcess::NotRunning) {
+            if (!list.waitForReadyRead(-1))
+                list.waitForFinished(-1); // output closed: only the exit is left
+            listing += list.readAllStandardOutput();
+            list.readAllStandardError();
+            if (listing.size() > 16 * 1024 * 1024) {
+                list.kill();
+                list.waitForFinished(-1);
+                report(out_, 212,
+                       QStringLiteral("Ошибка, оглавление архива набора слишком велико: ") +
+                           archive);
+                return false;
+            }
+        }
+        listing += list.readAllStandardOutput();
+        if (!succeeded(list)) {
+            report(out_, 203,
+                   QStringLiteral("Ошибка ") + exitText(list) +
+                       QStringLiteral(" архиватора 7za.exe при извлечении файлов из архива ") +
+                       archive);
+            return false;
+        }
+        if (const auto fault = CheckSetListing(listing)) {
+            report(out_, fault->number, fault->text);
+            return false;
+        }
+        return true;
     }
 
     void compile(const QString& scriptPath, const QString& sizeLine) {
@@ -279,6 +445,13 @@ std::optional<QString> ScriptRomPath(const QString& absoluteRomPath, const QStri
     const QString relative = QDir(workDir).relativeFilePath(absoluteRomPath);
     if (usable(relative))
         return relative;
+    return std::nullopt;
+}
+
+std::optional<ScriptFault> VetSetScript(const QStringList& lines) {
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (auto reason = vetLine(lines[i]))
+            return ScriptFault{i + 1, std::move(*reason)};
     return std::nullopt;
 }
 

@@ -51,6 +51,19 @@ QString FindArchiver(const QString& workDir);
 // the work directory (the compiler's current directory); no value when neither fits.
 std::optional<QString> ScriptRomPath(const QString& absoluteRomPath, const QString& workDir);
 
+// Why a set script is not run: its line number (from 1) and what is wrong with that line.
+struct ScriptFault {
+    qsizetype line;
+    QString reason;
+};
+
+// Vets a set script taken from a project's archive before it is changed and run: only the
+// commands of a set script zel writes may appear, each file argument names a file of the
+// scratch folder ("Media/Temp/" + a plain name) or the work directory's own instrument bank and
+// filter database, and the commands zel adds itself (set_key, patch_zavra_rom) must not be
+// there. Blank lines and comment lines (";") pass. No value when the script may run.
+std::optional<ScriptFault> VetSetScript(const QStringList& lines);
+
 // The last line of the compiler's output that is not blank once every "+" is removed, trimmed.
 QString LastOutputLine(const QByteArray& windows1251);
 

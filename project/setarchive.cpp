@@ -26,7 +26,121 @@ int valueOf(QChar c) {
     return -1;
 }
 
+SetArchiveFault unreadableListing() {
+    return {212, QStringLiteral("Ошибка, оглавление архива набора не прочитано или это не архив "
+                                "7-Zip")};
+}
+
+SetArchiveFault badEntry(const QString& path, const QString& why) {
+    return {210,
+            QStringLiteral("Ошибка, архив набора отклонён (") + why + QStringLiteral("): ") + path};
+}
+
+// One entry of the listing: its keys in order.
+struct ListedEntry {
+    QString path;
+    QString attributes;
+    QString size;
+    QStringList links; // values of the link keys
+};
+
+std::optional<SetArchiveFault> checkEntry(const ListedEntry& entry, qint64& total,
+                                          qint64 maxBytes) {
+    const QString& path = entry.path;
+    if (path.isEmpty())
+        return badEntry(path, QStringLiteral("пустое имя"));
+    if (path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char('\\')) ||
+        (path.size() >= 2 && path[1] == QLatin1Char(':')))
+        return badEntry(path, QStringLiteral("абсолютный путь"));
+    if (path.contains(QStringLiteral("..")))
+        return badEntry(path, QStringLiteral("путь с \"..\""));
+    if (path.contains(QLatin1Char('\\')))
+        return badEntry(path, QStringLiteral("обратная косая черта в имени"));
+    for (const QChar c : path)
+        if (c.unicode() < 0x20)
+            return badEntry(path, QStringLiteral("управляющий символ в имени"));
+    for (const QString& link : entry.links)
+        if (!link.isEmpty())
+            return badEntry(path, QStringLiteral("ссылка"));
+    // "A -rw-r--r--": the Windows attributes, then the Unix mode when the archive has one.
+    const QStringList attributes = entry.attributes.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (attributes.size() > 1) {
+        const QChar type = attributes[1].at(0);
+        if (type != QLatin1Char('-') && type != QLatin1Char('d'))
+            return badEntry(path, QStringLiteral("ссылка или устройство"));
+    }
+    if (!entry.size.isEmpty()) {
+        bool ok = false;
+        const qint64 size = entry.size.toLongLong(&ok);
+        if (!ok || size < 0)
+            return unreadableListing();
+        if (size > maxBytes - total)
+            return SetArchiveFault{
+                211, QStringLiteral("Ошибка, архив набора распаковывается больше чем в ") +
+                         QString::number(maxBytes) + QStringLiteral(" байт")};
+        total += size;
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<SetArchiveFault> CheckSetListing(const QByteArray& listing, qint64 maxBytes) {
+    QStringList lines = QString::fromUtf8(listing).split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    const qsizetype separator = lines.indexOf(QStringLiteral("----------"));
+    if (separator < 0)
+        return unreadableListing();
+    // The archive's own block, between "--" and the separator, names its type.
+    const qsizetype header = lines.lastIndexOf(QStringLiteral("--"), separator);
+    if (header < 0 ||
+        !lines.mid(header + 1, separator - header - 1).contains(QStringLiteral("Type = 7z")))
+        return unreadableListing();
+
+    qint64 total = 0;
+    std::optional<ListedEntry> entry;
+    const auto finish = [&]() -> std::optional<SetArchiveFault> {
+        if (!entry)
+            return std::nullopt;
+        const auto fault = checkEntry(*entry, total, maxBytes);
+        entry.reset();
+        return fault;
+    };
+    for (qsizetype i = separator + 1; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        if (line.isEmpty()) {
+            if (const auto fault = finish())
+                return fault;
+            continue;
+        }
+        // Every line of an entry is "Key = Value"; anything else (a name with a line break,
+        // a warning) means the listing cannot be trusted.
+        const qsizetype eq = line.indexOf(QStringLiteral(" = "));
+        const QString key = eq < 0 ? QString() : line.left(eq);
+        const QString value = eq < 0 ? QString() : line.mid(eq + 3);
+        if (eq < 0) {
+            if (!line.endsWith(QStringLiteral(" =")))
+                return unreadableListing();
+        }
+        const QString name = eq < 0 ? line.chopped(2) : key;
+        if (name == QStringLiteral("Path")) {
+            if (entry)
+                return unreadableListing();
+            entry = ListedEntry{value, {}, {}, {}};
+        } else if (!entry) {
+            return unreadableListing();
+        } else if (name == QStringLiteral("Attributes")) {
+            entry->attributes = value;
+        } else if (name == QStringLiteral("Size")) {
+            entry->size = value;
+        } else if (name.contains(QStringLiteral("Link"))) {
+            entry->links << value;
+        }
+    }
+    return finish();
+}
 
 QStringList EncodeSetData(const QByteArray& bytes) {
     QStringList lines;

@@ -25,9 +25,14 @@ QByteArray archiveOf(const std::map<std::string, std::string>& files) {
         writeFile(dir / name, bytes);
         names << QString::fromStdString(name);
     }
+    return packIn(dir.dir(), QStringList{"a", "set.7z"} + names);
+}
+
+QByteArray packIn(const fs::path& dir, const QStringList& arguments) {
     QProcess pack;
-    pack.setWorkingDirectory(str(dir.dir()));
-    pack.start(FindArchiver(QString()), QStringList{"a", "set.7z"} + names);
+    pack.setWorkingDirectory(str(dir));
+    pack.setStandardOutputFile(QProcess::nullDevice());
+    pack.start(FindArchiver(QString()), arguments);
     EXPECT_TRUE(pack.waitForFinished(-1));
     EXPECT_EQ(pack.exitCode(), 0);
     const std::string bytes = readFile(dir / "set.7z");

@@ -25,6 +25,9 @@ extern const std::string kScript;
 
 // A 7-Zip archive of the files, made by the real archiver.
 QByteArray archiveOf(const std::map<std::string, std::string>& files);
+// Runs the real archiver in `dir` with the arguments (which must make "set.7z" there) and
+// returns the archive: for archives with entries that archiveOf cannot make.
+QByteArray packIn(const std::filesystem::path& dir, const QStringList& arguments);
 
 struct Work {
     TempDir root;

@@ -183,3 +183,178 @@ TEST(ExportDriver, BatchReportFileBesideTheTypedPath) {
     EXPECT_TRUE(unreadable.failed());
     EXPECT_EQ(unreadable.firstError(), 9);
 }
+
+namespace {
+
+// The image as ZelPack alone leaves it: the melody step of a refused set must not touch it.
+std::string imageWithoutMelodies() {
+    Work w;
+    w.compiler("exit 0");
+    EXPECT_TRUE(w.run()) << w.lines();
+    return readFile(w.rom);
+}
+
+bool reported(const Work& w, int number, const std::string& part) {
+    for (const auto& line : w.report.entries())
+        if (line.number == number && line.text.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(ExportDriver, HostileArchivesAreRefusedBeforeUnpacking) {
+    const std::string packed = imageWithoutMelodies();
+    TempDir outside; // where an escaping entry would land
+    struct Case {
+        const char* name;
+        std::function<QByteArray(Work&)> archive;
+        int number;
+        std::string shown; // part of the error line
+        fs::path escaped;  // must not exist after the run
+    };
+    const Case cases[] = {
+        {"parent folders",
+         [](Work&) {
+             // Unpacked into work/Media/Temp/, "../../x" would name work/x.
+             TempDir dir;
+             fs::create_directories(dir / "a/b");
+             writeFile(dir / "a/b/set.tcl", kScript);
+             writeFile(dir / "x", "escaped");
+             return packIn(dir / "a/b", {"a", "-spf", "set.7z", "set.tcl", "../../x"});
+         },
+         210, "../../x", "x"},
+        {"absolute path",
+         [&outside](Work&) {
+             writeFile(outside / "abs.txt", "escaped");
+             TempDir dir;
+             writeFile(dir / "set.tcl", kScript);
+             const QByteArray bytes =
+                 packIn(dir.dir(), {"a", "-spf", "set.7z", "set.tcl", str(outside / "abs.txt")});
+             fs::remove(outside / "abs.txt");
+             return bytes;
+         },
+         210, (outside / "abs.txt").string(), outside / "abs.txt"},
+        {"link",
+         [](Work& w) {
+             TempDir dir;
+             writeFile(dir / "set.tcl", kScript);
+             fs::create_symlink(w.rom, dir / "001.mid");
+             return packIn(dir.dir(), {"a", "set.7z", "set.tcl", "001.mid"});
+         },
+         210,
+         "001.mid",
+         {}},
+        {"more than 64 MB",
+         [](Work&) {
+             TempDir dir;
+             writeFile(dir / "set.tcl", kScript);
+             writeFile(dir / "001.mid", std::string(64 * 1024 * 1024, '\0'));
+             return packIn(dir.dir(), {"a", "set.7z", "set.tcl", "001.mid"});
+         },
+         211,
+         "67108864",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Work w;
+        // A compiler that would patch the image: it must never run.
+        w.compiler("echo patched >> '" + w.rom.string() + "'; exit 0");
+        w.setArchive(c.archive(w));
+        EXPECT_FALSE(w.run());
+        EXPECT_EQ(w.report.firstError(), c.number) << w.lines();
+        EXPECT_TRUE(reported(w, c.number, c.shown)) << w.lines();
+        EXPECT_TRUE(readFile(w.rom) == packed) << "the image was changed";
+        if (!c.escaped.empty()) {
+            EXPECT_FALSE(fs::exists(c.escaped.is_absolute() ? c.escaped : w.work / c.escaped));
+        }
+        // Nothing was unpacked anywhere: the work directory holds what it held before.
+        for (const auto& entry : fs::recursive_directory_iterator(w.work))
+            EXPECT_TRUE(entry.path().filename() == "zel.dls" ||
+                        entry.path().filename() == "midi2zavra" || entry.is_directory())
+                << entry.path();
+        EXPECT_TRUE(w.tempIsEmpty());
+    }
+}
+
+TEST(ExportDriver, SetScriptsZelDoesNotWriteAreRefused) {
+    const std::string packed = imageWithoutMelodies();
+    Work first;
+    const fs::path other = first.root / "other.rom";
+    fs::copy_file(first.rom, other);
+    const std::string otherBefore = readFile(other);
+    const fs::path stat = first.root / "stat.txt";
+    struct Case {
+        const char* name;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"statistics to an absolute path", "write_stat " + stat.string()},
+        {"patches another image", "patch_zavra_rom " + other.string()},
+        {"statistics above the scratch folder", "write_stat Media/Temp/../../stat.txt"},
+        {"command in upper case", "WRITE_STAT " + stat.string()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Work w;
+        w.compiler("echo patched >> '" + w.rom.string() + "'; exit 0");
+        w.setArchive(archiveOf({{"set.tcl", kScript + c.line + "\r\n"}, {"001.mid", "MThd"}}));
+        EXPECT_FALSE(w.run());
+        EXPECT_EQ(w.report.firstError(), 213) << w.lines();
+        // The line is named by its number and its text.
+        EXPECT_TRUE(reported(w, 213, "строка 5 (")) << w.lines();
+        EXPECT_TRUE(reported(w, 213, c.line)) << w.lines();
+        EXPECT_TRUE(readFile(w.rom) == packed) << "the image was changed";
+        EXPECT_FALSE(fs::exists(w.work / "seen.tcl"));
+        EXPECT_TRUE(w.tempIsEmpty());
+    }
+    EXPECT_EQ(readFile(other), otherBefore);
+    EXPECT_FALSE(fs::exists(stat));
+}
+
+TEST(ExportDriver, SetScriptVetting) {
+    // What zel writes passes: the demo set and the lines of every kind the writer makes.
+    const QStringList demo =
+        QString::fromStdString(readFile(fs::path(TELMIRA_SOURCE_DIR) / "data/demo/set.tcl"))
+            .split('\n');
+    EXPECT_EQ(VetSetScript(demo), std::nullopt);
+    EXPECT_EQ(VetSetScript({"read_dls zel.dls", ";MelodySetSize=1234", "", "  \t",
+                            "precompiled_database pdb.dat", "set_egtiming 5.85",
+                            "remap_region instr03 mel * 0 0 50 * * 0 0 44 127",
+                            "remap_region Drum353535 delete", "remap_program * 5 0 7",
+                            "set_instr_volume_adjustment * 7 * -3", "set_song_type bell",
+                            "read_pt3 Media/Temp/101.pt3", "read_fxm Media/Temp/102.fxm",
+                            "set_channel_mask 3 0", "read_midi Media/Temp/005.mid", "compile",
+                            "write_stat Media/Temp/set.stt"}),
+              std::nullopt);
+    struct Case {
+        const char* line;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"set_key 00112233445566778899AABBCCDDEEFF", "недопустимая команда"},
+        {"patch_zavra_rom image.rom", "недопустимая команда"},
+        {"write_samples_bin 1 Media/Temp/song.zmid", "недопустимая команда"},
+        {"write_log /tmp/log", "недопустимая команда"},
+        {"read_dls /usr/share/sounds/gm.dls", "файл вне рабочего каталога набора"},
+        {"precompiled_database ../pdb.dat", "файл вне рабочего каталога набора"},
+        {"read_midi 005.mid", "файл вне рабочего каталога набора"},
+        {"read_midi Media/Temp/", "файл вне рабочего каталога набора"},
+        {"read_midi Media/Temp/sub/005.mid", "файл вне рабочего каталога набора"},
+        {"read_midi Media/Temp/..", "файл вне рабочего каталога набора"},
+        {"read_midi Media\\Temp\\005.mid", "файл вне рабочего каталога набора"},
+        {"read_midi Media/Temp/005.mid extra", "нужно одно имя файла"},
+        {"write_stat", "нужно одно имя файла"},
+        {"compile now", "лишние параметры"},
+        {"set_resolution ../25", "недопустимый параметр"},
+        {"remap_region a/b delete", "недопустимый параметр"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto fault = VetSetScript({"read_dls zel.dls", c.line, "compile"});
+        ASSERT_TRUE(fault);
+        EXPECT_EQ(fault->line, 2);
+        EXPECT_EQ(fault->reason.toStdString(), c.reason);
+    }
+}

@@ -44,3 +44,51 @@ TEST(SetArchive, RestoreWritesOnlyWhatThereIs) {
     EXPECT_EQ(test::readFile(dir / "Media/Temp/set.7z"), std::string("\x01\x02\x03\xFF", 4));
     EXPECT_FALSE(RestoreSetArchive({"0=BIwA/D**"}, QString::fromStdString(dir.dir().string())));
 }
+
+TEST(SetArchive, ListingIsVettedEntryByEntry) {
+    const auto listing = [](const std::string& entries, const std::string& type = "7z") {
+        return QByteArray::fromStdString("\n7-Zip\n\nListing archive: set.7z\n\n--\nPath = set.7z\n"
+                                         "Type = " +
+                                         type + "\nPhysical Size = 193\n\n----------\n" + entries);
+    };
+    const std::string file = "Path = set.tcl\nSize = 20\nPacked Size = \n"
+                             "Attributes = A -rw-r--r--\n\n";
+    struct Case {
+        const char* name;
+        QByteArray listing;
+        int number; // 0: accepted
+    };
+    const Case cases[] = {
+        {"plain files and a folder",
+         listing(file + "Path = sub\nSize = 0\nAttributes = D drwxr-xr-x\n\n"
+                        "Path = sub/001.mid\r\nSize = 4\r\nAttributes = A\r\n"),
+         0},
+        {"nothing at all", listing(""), 0},
+        {"absolute", listing(file + "Path = /etc/x\nSize = 1\n\n"), 210},
+        {"drive letter", listing("Path = C:x\nSize = 1\n\n"), 210},
+        {"parent", listing(file + "Path = a/../../x\nSize = 1\n\n"), 210},
+        {"backslash parent", listing("Path = ..\\x\nSize = 1\n\n"), 210},
+        {"symbolic link mode", listing("Path = l\nSize = 11\nAttributes = A lrwxrwxrwx\n\n"), 210},
+        {"device", listing("Path = d\nSize = 0\nAttributes = A crw-rw-rw-\n\n"), 210},
+        {"link key", listing("Path = l\nSize = 0\nSymbolic Link = /etc/passwd\n\n"), 210},
+        {"empty link key passes", listing("Path = l\nSize = 0\nHard Link = \n\n"), 0},
+        // A name with a line break would let a second "Path" hide in the first entry.
+        {"broken line", listing("Path = a\nb/../../x\nSize = 1\n\n"), 212},
+        {"two paths in one entry", listing("Path = a\nPath = ../x\nSize = 1\n\n"), 212},
+        {"size not a number", listing("Path = a\nSize = 1e9\n\n"), 212},
+        {"tar archive", listing(file, "tar"), 212},
+        {"no entry section", QByteArray("Path = set.7z\nType = 7z\n"), 212},
+        {"past the bound", listing(file + "Path = big\nSize = 67108845\n\n"), 211},
+        {"overflowing sizes", listing(file + "Path = big\nSize = 9223372036854775807\n\n"), 211},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto fault = CheckSetListing(c.listing);
+        EXPECT_EQ(fault ? fault->number : 0, c.number) << (fault ? fault->text.toStdString() : "");
+    }
+    // The bound is on the sum: 20 + 67108844 is exactly 64 MB.
+    EXPECT_FALSE(CheckSetListing(listing(file + "Path = big\nSize = 67108844\n\n")));
+    const auto named = CheckSetListing(listing("Path = ../../x\nSize = 1\n\n"));
+    ASSERT_TRUE(named);
+    EXPECT_TRUE(named->text.endsWith("../../x")) << named->text.toStdString();
+}
