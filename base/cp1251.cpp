@@ -93,4 +93,11 @@ std::string utf8ToCp1251(std::string_view utf8, bool* lossless) {
     return out;
 }
 
+bool canEncodeCp1251(std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size();)
+        if (encodeCodePoint(nextCodePoint(utf8, i)) < 0)
+            return false;
+    return true;
+}
+
 } // namespace telmira

@@ -16,4 +16,8 @@ std::string cp1251ToUtf8(std::string_view bytes);
 // `lossless` (when given) tells whether every character was representable.
 std::string utf8ToCp1251(std::string_view utf8, bool* lossless = nullptr);
 
+// Whether every character of the UTF-8 text has a byte in the code page (false for malformed
+// UTF-8): text that fails would be stored with '?' in its place.
+bool canEncodeCp1251(std::string_view utf8);
+
 } // namespace telmira

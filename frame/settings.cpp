@@ -1,5 +1,6 @@
 #include "frame/settings.h"
 
+#include "base/cp1251.h"
 #include "frame/inidocument.h"
 #include "frame/records.h"
 
@@ -21,7 +22,8 @@ bool writeWhole(const QString& fileName, const QByteArray& bytes, QString& error
     return true;
 }
 
-// Reads the file; a missing file is empty content, an unreadable one sets `error`.
+// Reads the file; a missing file is empty content, an unreadable one (no permission, a folder,
+// an I/O error) sets `error`.
 QByteArray readWhole(const QString& fileName, QString& error) {
     QFile in(fileName);
     if (!in.exists())
@@ -30,7 +32,22 @@ QByteArray readWhole(const QString& fileName, QString& error) {
         error = QStringLiteral("cannot read %1: %2").arg(fileName, in.errorString());
         return {};
     }
-    return in.readAll();
+    QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError) {
+        error = QStringLiteral("cannot read %1: %2").arg(fileName, in.errorString());
+        return {};
+    }
+    return bytes;
+}
+
+QString unreadableError(const QString& fileName) {
+    return QStringLiteral("cannot write %1: the file exists but cannot be read, so it is left as "
+                          "it is")
+        .arg(fileName);
+}
+
+bool encodable(const QString& text) {
+    return canEncodeCp1251(text.toStdString());
 }
 
 } // namespace
@@ -51,7 +68,20 @@ bool SettingsFile::ReadBool(const QString& section, const QString& key, bool def
     return ReadBoolField(section, key, def);
 }
 
+bool SettingsFile::storable(const QStringList& texts, const QString& what) const {
+    for (const QString& text : texts)
+        if (!encodable(text)) {
+            lastError_ = QStringLiteral("cannot write %1 to %2: the text holds characters "
+                                        "Windows-1251 cannot store")
+                             .arg(what, fileName_);
+            return false;
+        }
+    return true;
+}
+
 bool SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    if (!storable({section, key, value}, section + QLatin1Char('.') + key))
+        return false;
     return change([&](IniDocument& doc) { doc.setValue(section, key, value); });
 }
 
@@ -120,10 +150,13 @@ void TMyIniFile::reloadIfChanged() const {
     const QFileInfo info(fileName_);
     const qint64 size = info.exists() ? info.size() : -1;
     const QDateTime modified = info.exists() ? info.lastModified() : QDateTime();
-    if (size == loadedSize_ && modified == loadedModified_)
+    // A file that could not be read is tried again: a fixed permission changes neither its size
+    // nor its time.
+    if (!unreadable_ && size == loadedSize_ && modified == loadedModified_)
         return;
     lastError_.clear();
     *doc_ = IniDocument::parse(readWhole(fileName_, lastError_));
+    unreadable_ = !lastError_.isEmpty();
     loadedSize_ = size;
     loadedModified_ = modified;
 }
@@ -135,6 +168,11 @@ const IniDocument& TMyIniFile::document() const {
 
 bool TMyIniFile::change(const std::function<void(IniDocument&)>& edit) {
     reloadIfChanged();
+    // The content in memory is not the file's: writing it would replace the user's settings.
+    if (unreadable_) {
+        lastError_ = unreadableError(fileName_);
+        return false;
+    }
     IniDocument next = *doc_;
     edit(next);
     if (!writeWhole(fileName_, next.serialize(), lastError_))
@@ -150,6 +188,8 @@ bool TMyIniFile::change(const std::function<void(IniDocument&)>& edit) {
 
 TMyMemIniFile::TMyMemIniFile(const QString& fileName) : SettingsFile(fileName) {
     doc_ = std::make_unique<IniDocument>(IniDocument::parse(readWhole(fileName, lastError_)));
+    if (!lastError_.isEmpty())
+        unreadableFile_ = fileName;
 }
 
 std::unique_ptr<TMyMemIniFile> TMyMemIniFile::fromBytes(const QByteArray& bytes,
@@ -163,6 +203,11 @@ std::unique_ptr<TMyMemIniFile> TMyMemIniFile::fromBytes(const QByteArray& bytes,
 TMyMemIniFile::~TMyMemIniFile() = default;
 
 bool TMyMemIniFile::UpdateFile() {
+    // Written from an empty start, the content would replace what the file really holds.
+    if (!unreadableFile_.isEmpty() && fileName_ == unreadableFile_) {
+        lastError_ = unreadableError(fileName_);
+        return false;
+    }
     return writeWhole(fileName_, ToBytes(), lastError_);
 }
 
@@ -174,14 +219,19 @@ void TMyMemIniFile::Clear() {
     *doc_ = IniDocument();
 }
 
-void TMyMemIniFile::ReplaceSection(const QString& section, const QStringList& lines) {
+bool TMyMemIniFile::ReplaceSection(const QString& section, const QStringList& lines) {
+    if (!storable(QStringList(lines) << section, QStringLiteral("section ") + section))
+        return false;
     doc_->removeSection(section);
     doc_->appendSection(section, lines);
+    return true;
 }
 
 int TMyMemIniFile::UpdateSectionRecord(const QString& section, const QString& matchKey,
                                        const QString& matchValue, const QString& newValue,
                                        const QString& fieldKey) {
+    if (!storable({newValue, fieldKey}, section + QLatin1Char('.') + fieldKey))
+        return -1;
     QStringList lines = doc_->sectionLines(section);
     const int index = SetFieldInList(lines, matchKey, matchValue, newValue, fieldKey);
     if (index >= 0) {

@@ -23,6 +23,9 @@ public:
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
     int ReadInteger(const QString& section, const QString& key, int def) const;
     bool ReadBool(const QString& section, const QString& key, bool def) const;
+    // The writes return false and keep the old value (LastError says why) when the file cannot
+    // be written, or when a name or the value holds characters Windows-1251 cannot store: the
+    // file would hold '?' in their place.
     bool WriteString(const QString& section, const QString& key, const QString& value);
     bool WriteInteger(const QString& section, const QString& key, int value);
     bool WriteBool(const QString& section, const QString& key, bool value);
@@ -59,13 +62,17 @@ protected:
     virtual const IniDocument& document() const = 0;
     // Changes the content; a file-backed object writes the file before returning.
     virtual bool change(const std::function<void(IniDocument&)>& edit) = 0;
+    // True when every text can be stored in Windows-1251; otherwise sets LastError naming `what`.
+    bool storable(const QStringList& texts, const QString& what) const;
 
     QString fileName_;
     mutable QString lastError_;
 };
 
 // File-backed: every read sees the file, every write is on disk when the call returns (written
-// whole through a temporary file, so a failed write never leaves a half-written file).
+// whole through a temporary file, so a failed write never leaves a half-written file). A file that
+// exists but cannot be read is never written over: every write fails (LastError says so) until a
+// later read of it succeeds; a missing file is created by the first write.
 class TMyIniFile : public SettingsFile {
 public:
     explicit TMyIniFile(const QString& fileName);
@@ -80,12 +87,14 @@ private:
     mutable std::unique_ptr<IniDocument> doc_;
     mutable QDateTime loadedModified_;
     mutable qint64 loadedSize_ = -1;
+    mutable bool unreadable_ = false;
 };
 
 // Memory-backed: read whole at creation; changes stay in memory until UpdateFile.
 class TMyMemIniFile : public SettingsFile {
 public:
-    // Reads the file; a missing file gives an empty object (LastError tells an unreadable one).
+    // Reads the file; a missing file gives an empty object (LastError tells an unreadable one,
+    // which UpdateFile then refuses to write over).
     explicit TMyMemIniFile(const QString& fileName);
     // An object over the given Windows-1251 bytes, not tied to a file until SetFileName.
     static std::unique_ptr<TMyMemIniFile> fromBytes(const QByteArray& bytes,
@@ -100,9 +109,11 @@ public:
     void Clear();
 
     // The section is removed, then appended at the end: an empty line, its name line, the lines.
-    void ReplaceSection(const QString& section, const QStringList& lines);
+    // False, and nothing changed, when a line holds text Windows-1251 cannot store.
+    bool ReplaceSection(const QString& section, const QStringList& lines);
     // Applies SetFieldInList to the section's lines; a matching line is written back under its
-    // own key. Returns the matched line's index or -1.
+    // own key. Returns the matched line's index or -1 (also, with LastError set and nothing
+    // changed, when the new value holds text Windows-1251 cannot store).
     int UpdateSectionRecord(const QString& section, const QString& matchKey,
                             const QString& matchValue, const QString& newValue,
                             const QString& fieldKey);
@@ -113,6 +124,8 @@ protected:
 
 private:
     std::unique_ptr<IniDocument> doc_;
+    // The file that existed but could not be read at creation; never written over.
+    QString unreadableFile_;
 };
 
 } // namespace telmira

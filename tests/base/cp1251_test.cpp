@@ -32,3 +32,27 @@ TEST(Cp1251, UnrepresentableAndMalformedBecomeQuestionMarks) {
     EXPECT_EQ(utf8ToCp1251("\xC3"), "?");   // cut sequence
     EXPECT_EQ(utf8ToCp1251("\x80x"), "?x"); // stray continuation byte
 }
+
+TEST(Cp1251, CanEncodeTellsWhatWouldBecomeAQuestionMark) {
+    using telmira::canEncodeCp1251;
+    struct Case {
+        const char* utf8;
+        bool encodable;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"Россия (7) Ёё№€", true},
+        {"a\xE4\xB8\xAD", false},    // a CJK character
+        {"\xC3\xA9", false},         // é: Latin, but not in this code page
+        {"\xF0\x9F\x98\x80", false}, // an emoji (four bytes)
+        {"\xEF\xBF\xBD", false},     // U+FFFD has no byte of its own
+        {"\xC3", false},             // cut sequence
+        {"x\x80", false},            // stray continuation byte
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(canEncodeCp1251(c.utf8), c.encodable) << c.utf8;
+        bool lossless = !c.encodable;
+        utf8ToCp1251(c.utf8, &lossless);
+        EXPECT_EQ(lossless, c.encodable) << c.utf8; // the check and the encoder agree
+    }
+}
