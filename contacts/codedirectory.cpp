@@ -211,9 +211,11 @@ QString TCodeDirectory::CityName(const QString& countryCode, const QString& city
     return chosen->name + QStringLiteral(", ") + chosen->republic;
 }
 
-void TCodeDirectory::ReplaceCitySection(const QString& countryCode, const QStringList& lines) {
-    file_->ReplaceSection(sectionName(countryCode), lines);
+bool TCodeDirectory::ReplaceCitySection(const QString& countryCode, const QStringList& lines) {
+    if (!file_->ReplaceSection(sectionName(countryCode), lines))
+        return false;
     cities_.remove(countryCode.trimmed());
+    return true;
 }
 
 bool TCodeDirectory::UpdateCountryField(const QString& rusName, const QString& fieldKey,

@@ -112,8 +112,9 @@ public:
                      const QString& local) const;
 
     // --- changes (the directory editor) ---
-    // Replaces the section "Country" + code by the given lines.
-    void ReplaceCitySection(const QString& countryCode, const QStringList& lines);
+    // Replaces the section "Country" + code by the given lines. False, with the section left as
+    // it was and LastError set, when a line holds text Windows-1251 cannot store.
+    bool ReplaceCitySection(const QString& countryCode, const QStringList& lines);
     // Sets field `fieldKey` of the country row whose RusName is `rusName`, in the file object and
     // in the country list. False when no row matched.
     bool UpdateCountryField(const QString& rusName, const QString& fieldKey, const QString& value);

@@ -99,9 +99,9 @@ QChar VocEditorState::ChooserCharacter(QChar typed, bool emptyOrAllSelected) {
     return emptyOrAllSelected && typed.isLetter() ? typed.toUpper() : typed;
 }
 
-void VocEditorState::SelectCountry(const QString& choice) {
-    if (sectionChanged_)
-        SaveSection();
+bool VocEditorState::SelectCountry(const QString& choice, QString* error) {
+    if (sectionChanged_ && !SaveSection(error))
+        return false;
     const NameAndCode parts = splitNameAndCode(choice);
     code_ = parts.code;
     name_ = parts.name;
@@ -116,6 +116,7 @@ void VocEditorState::SelectCountry(const QString& choice) {
     if (settings_)
         writeVocEditorCountry(*settings_, choice);
     loadRows();
+    return true;
 }
 
 void VocEditorState::loadRows() {
@@ -240,7 +241,7 @@ bool VocEditorState::AcceptsFieldCharacter(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-void VocEditorState::SaveSection() {
+bool VocEditorState::SaveSection(QString* error) {
     SortBy(NameColumn);
     QStringList lines;
     for (const QString& line : directory_.CityLines(code_))
@@ -253,12 +254,18 @@ void VocEditorState::SaveSection() {
             continue;
         lines << cityRecord(index, row, mark_);
     }
-    directory_.ReplaceCitySection(code_, lines);
+    if (!directory_.ReplaceCitySection(code_, lines)) {
+        if (error)
+            *error = directory_.LastError();
+        return false;
+    }
     sectionChanged_ = false;
+    return true;
 }
 
 bool VocEditorState::SaveVocabulary(QString* error) {
-    SaveSection();
+    if (!SaveSection(error))
+        return false;
     if (!directory_.Save()) {
         if (error)
             *error = directory_.LastError();

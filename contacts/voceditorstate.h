@@ -41,8 +41,10 @@ public:
     static QChar ChooserCharacter(QChar typed, bool emptyOrAllSelected);
 
     // Changes the country ("Россия (7)"): saves the current section when it was changed, then
-    // loads the chosen country's fields and rows and records the choice in the settings.
-    void SelectCountry(const QString& choice);
+    // loads the chosen country's fields and rows and records the choice in the settings. False,
+    // with the current country and its rows kept and `error` set, when the changed section
+    // cannot be saved.
+    bool SelectCountry(const QString& choice, QString* error = nullptr);
 
     const QString& CountryCode() const { return code_; }
     const QString& CountryName() const { return name_; }
@@ -75,7 +77,9 @@ public:
     static bool AcceptsFieldCharacter(QChar c);
 
     // Writes the grid into the directory's section (sorted by name); clears the section mark.
-    void SaveSection();
+    // False, with the section mark kept and `error` set, when the directory refuses the section
+    // (a text Windows-1251 cannot store): the rows stay in the editor.
+    bool SaveSection(QString* error = nullptr);
     // SaveSection, then the whole file; clears the editor mark. False with `error` set when the
     // file could not be written.
     bool SaveVocabulary(QString* error = nullptr);

@@ -382,11 +382,22 @@ void TVocEditor::openCountry(const QString& choice) {
     const bool many = directory_->Cities(splitNameAndCode(choice).code).size() > kWaitCursorRows;
     if (many)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    state_.SelectCountry(choice);
-    choice_ = choice;
-    showCountry();
+    QString error;
+    const bool opened = state_.SelectCountry(choice, &error);
     if (many)
         QGuiApplication::restoreOverrideCursor();
+    if (!opened) {
+        // The edited cities could not be stored: the editor stays on their country.
+        showCountry();
+        QMessageBox box(QMessageBox::Warning, QStringLiteral(" Ошибка"),
+                        QStringLiteral("Изменения справочника городов не сохранены:\n") + error +
+                            QStringLiteral("\n\nИсправьте названия и попробуйте снова."),
+                        QMessageBox::Ok, ScrollBox());
+        box.exec();
+        return;
+    }
+    choice_ = choice;
+    showCountry();
     noteChange();
 }
 

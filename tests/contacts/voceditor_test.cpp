@@ -121,6 +121,29 @@ TEST(VocEditor, SwitchingCountrySavesTheChangedSectionFirst) {
     EXPECT_EQ(e.directory->CityName("7", "495", "1234567"), QStringLiteral("Москва-Сити"));
 }
 
+TEST(VocEditor, ACityNameTheFileCannotStoreKeepsTheEditsAndTheCountry) {
+    Editor e;
+    const QByteArray before = e.directory->ToBytes();
+    e.state->SetCell(0, VocEditorState::NameColumn, QStringLiteral("Москва 東京"));
+    QString error;
+    EXPECT_FALSE(e.state->SelectCountry(QStringLiteral("Казахстан (7)"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(e.state->CountryName(), QStringLiteral("Россия")); // still on the edited country
+    EXPECT_TRUE(e.state->SectionChanged());
+    EXPECT_FALSE(e.state->SaveVocabulary(&error));
+    EXPECT_TRUE(e.state->Changed());
+    EXPECT_EQ(e.directory->ToBytes(), before); // nothing stored with "?" in place of the text
+    // Corrected, it goes through (the save sorted the rows by name).
+    int row = 0;
+    while (row < int(e.state->Rows().size()) &&
+           !e.state->Cell(row, VocEditorState::NameColumn).contains(QStringLiteral("東京")))
+        ++row;
+    ASSERT_LT(row, int(e.state->Rows().size()));
+    e.state->SetCell(row, VocEditorState::NameColumn, QStringLiteral("Москва-Сити"));
+    EXPECT_TRUE(e.state->SaveVocabulary(&error)) << error.toStdString();
+    EXPECT_TRUE(e.state->SelectCountry(QStringLiteral("Казахстан (7)")));
+}
+
 TEST(VocEditor, KeyFiltersFollowTheColumn) {
     using S = VocEditorState;
     EXPECT_TRUE(S::AcceptsCharacter(S::CodeColumn, '='));
