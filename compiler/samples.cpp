@@ -51,7 +51,7 @@ Outcome prepareSamples(CompilerState& state, Console& out) {
         auto prepared = dsp::prepareWave(waveSource(wave), settings, state.filterCache, sink);
         state.filtersDesigned += state.filterCache.size() - filters;
         if (!prepared && prepared.error().unsupported) {
-            // The wave stays out of every output: no song plays it, its notes stay silent.
+            // The wave stays out of every output: its instruments get no sample data.
             out.print("      + WARN: wave '%s' skipped: %s\n", wave.name.c_str(),
                       prepared.error().message.c_str());
             state.dls.waves[sample.wave].usageCount = 0;
