@@ -98,7 +98,8 @@ std::string infoText(std::span<const std::uint8_t> body) {
 class DlsWalker {
 public:
     DlsWalker(std::span<const std::uint8_t> file, float fs, DlsBank& bank, Console& out)
-        : file_(file), fs_(fs), bank_(bank), out_(out) {}
+        : file_(file), fs_(fs), bank_(bank), out_(out),
+          regionArticulationStamps_(bank.regions.size(), 0) {}
 
     Outcome walk();
     void link();
