@@ -98,7 +98,8 @@ std::string infoText(std::span<const std::uint8_t> body) {
 class DlsWalker {
 public:
     DlsWalker(std::span<const std::uint8_t> file, float fs, DlsBank& bank, Console& out)
-        : file_(file), fs_(fs), bank_(bank), out_(out) {}
+        : file_(file), fs_(fs), bank_(bank), out_(out),
+          regionArticulationStamps_(bank.regions.size(), 0) {}
 
     Outcome walk();
     void link();
@@ -122,6 +123,7 @@ private:
     void name(std::span<const std::uint8_t> body);
     void articulation(std::span<const std::uint8_t> body);
     bool insideList(std::uint32_t type) const;
+    void closeInstrument();
     void estimateLengths();
 
     std::span<const std::uint8_t> file_;
@@ -139,6 +141,15 @@ private:
     bool drum_ = false;
     std::string instrumentName_;
     std::optional<std::size_t> firstRegion_;
+    // The instrument's header, name and instrument-level articulation reach its regions when
+    // the next instrument begins or the walk ends, so that each region is visited once: the
+    // last instrument-level art1 covers the regions read before it, and a region's own art1
+    // wins when it came later (its stamp is newer).
+    std::optional<Articulation> instrumentArticulation_;
+    std::size_t instrumentArticulationEnd_ = 0;
+    std::uint64_t instrumentArticulationStamp_ = 0;
+    std::vector<std::uint64_t> regionArticulationStamps_;
+    std::uint64_t articulationStamp_ = 0;
     std::optional<std::size_t> region_;
     std::optional<std::size_t> wave_;
     Spread keyToDecay_;
@@ -187,6 +198,7 @@ Outcome DlsWalker::walk() {
         chunk(id, file_.subspan(position + 8, size));
         position = end + (end & 1);
     }
+    closeInstrument();
     return Outcome::next();
 }
 
@@ -203,6 +215,7 @@ void DlsWalker::openList(std::uint32_t type) {
         mode_ = Mode::Waves;
         waveCount_ = 0;
     } else if (type == kIns) {
+        closeInstrument();
         instrumentBank_ = 0;
         program_ = 0;
         drum_ = false;
@@ -215,6 +228,7 @@ void DlsWalker::openList(std::uint32_t type) {
         region.program = program_;
         region.drum = drum_;
         bank_.regions.push_back(std::move(region));
+        regionArticulationStamps_.push_back(0);
         region_ = bank_.regions.size() - 1;
         if (!firstRegion_)
             firstRegion_ = region_;
@@ -264,13 +278,24 @@ void DlsWalker::instrumentHeader(std::span<const std::uint8_t> body) {
     instrumentBank_ = ((locale >> 8) & 0x7F) * 128 + (locale & 0x7F);
     drum_ = (locale & 0x80000000u) != 0;
     program_ = le32(body, 8);
-    // Regions listed before the header still belong to this instrument.
-    if (firstRegion_)
-        for (std::size_t i = *firstRegion_; i < bank_.regions.size(); ++i) {
-            bank_.regions[i].bank = instrumentBank_;
-            bank_.regions[i].program = program_;
-            bank_.regions[i].drum = drum_;
-        }
+    // Regions listed before the header still belong to this instrument: closeInstrument.
+}
+
+void DlsWalker::closeInstrument() {
+    if (!firstRegion_)
+        return;
+    for (std::size_t i = *firstRegion_; i < bank_.regions.size(); ++i) {
+        DlsRegion& region = bank_.regions[i];
+        region.bank = instrumentBank_;
+        region.program = program_;
+        region.drum = drum_;
+        region.name = instrumentName_;
+        if (instrumentArticulation_ && i < instrumentArticulationEnd_ &&
+            regionArticulationStamps_[i] < instrumentArticulationStamp_)
+            region.articulation = *instrumentArticulation_;
+    }
+    firstRegion_.reset();
+    instrumentArticulation_.reset();
 }
 
 void DlsWalker::regionHeader(std::span<const std::uint8_t> body) {
@@ -315,10 +340,7 @@ void DlsWalker::name(std::span<const std::uint8_t> body) {
     }
     if (mode_ == Mode::Instruments && levels_.size() == kInstrumentInfoLevel &&
         levels_.back().type == kInfo && insideList(kIns)) {
-        instrumentName_ = infoText(body);
-        if (firstRegion_)
-            for (std::size_t i = *firstRegion_; i < bank_.regions.size(); ++i)
-                bank_.regions[i].name = instrumentName_;
+        instrumentName_ = infoText(body); // for regions read before it: closeInstrument
     }
 }
 
@@ -371,12 +393,16 @@ void DlsWalker::articulation(std::span<const std::uint8_t> body) {
             art.eg2ToPitchCents = cents(scale);
     }
 
+    const std::uint64_t stamp = ++articulationStamp_;
     if (levels_.size() == kArticulationLevelRegion) {
-        if (region_)
+        if (region_) {
             bank_.regions[*region_].articulation = art;
+            regionArticulationStamps_[*region_] = stamp;
+        }
     } else if (firstRegion_) {
-        for (std::size_t i = *firstRegion_; i < bank_.regions.size(); ++i)
-            bank_.regions[i].articulation = art;
+        instrumentArticulation_ = art;
+        instrumentArticulationEnd_ = bank_.regions.size();
+        instrumentArticulationStamp_ = stamp;
     }
 }
 
@@ -396,20 +422,27 @@ void DlsWalker::estimateLengths() {
 void DlsWalker::link() {
     out_.print("  + Linking regions & samples\n");
     estimateLengths();
+    // The first wave of each table index (a second wave pool numbers its waves from 0 again);
+    // table indices are positions in a pool, so they stay below the number of waves.
+    std::vector<std::optional<std::size_t>> byTableIndex(bank_.waves.size());
+    for (std::size_t w = 0; w < bank_.waves.size(); ++w) {
+        auto& first = byTableIndex[bank_.waves[w].tableIndex];
+        if (!first)
+            first = w;
+    }
     for (DlsRegion& region : bank_.regions) {
-        const auto found =
-            std::find_if(bank_.waves.begin(), bank_.waves.end(), [&](const DlsWave& wave) {
-                return wave.tableIndex == region.waveTableIndex;
-            });
-        if (found == bank_.waves.end()) {
+        const std::optional<std::size_t> found = region.waveTableIndex < byTableIndex.size()
+                                                     ? byTableIndex[region.waveTableIndex]
+                                                     : std::nullopt;
+        if (!found) {
             out_.print("  + WARN: Could'nt find sample #%u for instrument %u:%u:%u (%u..%u / "
                        "%u..%u)\n",
                        region.waveTableIndex, region.bank, region.program, region.keyGroup,
                        region.keyLow, region.keyHigh, region.velocityLow, region.velocityHigh);
             continue;
         }
-        region.wave = static_cast<std::size_t>(found - bank_.waves.begin());
-        found->drum = found->drum || region.drum;
+        region.wave = *found;
+        bank_.waves[*found].drum = bank_.waves[*found].drum || region.drum;
     }
 }
 

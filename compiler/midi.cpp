@@ -155,9 +155,15 @@ Outcome fail(Console& out, const char* message) {
 }
 
 // Reads the events of one track body that starts at the reader's position and is `length`
-// bytes long. The reader is left after the last byte consumed.
-Outcome readTrack(Reader& in, std::uint32_t length, float ratio, std::uint8_t& runningStatus,
-                  Track& track, Console& out) {
+// bytes long. The reader is left after the last byte consumed. A track cut short by the end of
+// the file (`cut`) ends at the last whole event; its partial last event is dropped.
+Outcome readTrack(Reader& in, std::uint32_t length, bool cut, float ratio,
+                  std::uint8_t& runningStatus, Track& track, Console& out) {
+    const auto pastEnd = [&]() {
+        if (cut)
+            return Outcome::next();
+        return fail(out, "  + ERR: track data runs past the end of the file\n");
+    };
     const std::size_t end = in.position() + length;
     float exact = 0.0f;   // E: exact output time
     float emitted = 0.0f; // T: output time handed out so far
@@ -166,7 +172,7 @@ Outcome readTrack(Reader& in, std::uint32_t length, float ratio, std::uint8_t& r
     while (in.position() < end) {
         const auto delta = in.quantity();
         if (!delta)
-            return fail(out, "  + ERR: track data runs past the end of the file\n");
+            return pastEnd();
         if (in.position() >= end)
             break; // a delta with nothing after it ends the track
 
@@ -194,7 +200,7 @@ Outcome readTrack(Reader& in, std::uint32_t length, float ratio, std::uint8_t& r
 
         const auto first = in.peek();
         if (!first)
-            return fail(out, "  + ERR: track data runs past the end of the file\n");
+            return pastEnd();
         std::uint8_t status = runningStatus;
         if (*first >= 0x80) {
             status = *first;
@@ -210,7 +216,7 @@ Outcome readTrack(Reader& in, std::uint32_t length, float ratio, std::uint8_t& r
         case EventRead::Ok:
             break;
         case EventRead::PastEnd:
-            return fail(out, "  + ERR: track data runs past the end of the file\n");
+            return pastEnd();
         case EventRead::SysExTooLong:
             return fail(out, "  + ERR: SysEx too long\n");
         }
@@ -311,11 +317,16 @@ Outcome parseMidi(std::span<const std::uint8_t> file, std::uint32_t outputResolu
         skipForeignChunks(in, file, out);
         if (in.left() < 8 || !isTrackId(file, in.position()))
             return fail(out, "  + ERR: expected 'MTrk' chunk, but not found\n");
-        const std::uint32_t length = be32(file, in.position() + 4);
+        const std::uint32_t declared = be32(file, in.position() + 4);
         in.seek(in.position() + 8);
-        if (in.left() < length)
-            return fail(out, "  + ERR: track length runs past the end of the file\n");
-        const Outcome read = readTrack(in, length, ratio, runningStatus, tracks[t], out);
+        // A track longer than the file is read to the end of the file, as other readers do.
+        const bool cut = in.left() < declared;
+        const auto length = cut ? static_cast<std::uint32_t>(in.left()) : declared;
+        if (cut)
+            out.print("  + WARN: track length runs past the end of the file (%u of %u bytes "
+                      "present), read to the end\n",
+                      length, declared);
+        const Outcome read = readTrack(in, length, cut, ratio, runningStatus, tracks[t], out);
         if (!read.goesOn())
             return read;
     }

@@ -50,6 +50,13 @@ Outcome prepareSamples(CompilerState& state, Console& out) {
         const std::size_t filters = state.filterCache.size();
         auto prepared = dsp::prepareWave(waveSource(wave), settings, state.filterCache, sink);
         state.filtersDesigned += state.filterCache.size() - filters;
+        if (!prepared && prepared.error().unsupported) {
+            // The wave stays out of every output: its instruments get no sample data.
+            out.print("      + WARN: wave '%s' skipped: %s\n", wave.name.c_str(),
+                      prepared.error().message.c_str());
+            state.dls.waves[sample.wave].usageCount = 0;
+            continue;
+        }
         if (!prepared) {
             out.print("      + ERR: wave '%s' cannot be converted: %s\n", wave.name.c_str(),
                       prepared.error().message.c_str());
@@ -66,17 +73,21 @@ Outcome prepareSamples(CompilerState& state, Console& out) {
     const auto regions =
         static_cast<unsigned>(std::count_if(state.dls.regions.begin(), state.dls.regions.end(),
                                             [](const DlsRegion& region) { return region.used; }));
+    unsigned samples = 0;
     unsigned drums = 0;
     std::size_t bytes = 0;
     for (const UsedSample& sample : state.usedSamples) {
+        if (!sample.prepared)
+            continue; // skipped above
+        ++samples;
         drums += state.dls.waves[sample.wave].drum ? 1 : 0;
         bytes += sampleBytes(state, sample);
     }
     out.print("  + Notes skipped due to high frequency: %u\n", state.highNotesSkipped);
     out.print("  + Regions needed for this collection:  %u (overall %u bytes)\n", regions,
               static_cast<unsigned>(regions * kInstrumentBytes));
-    out.print("  + Samples needed for this collection:  %u (%u drums, overall %u bytes)\n",
-              static_cast<unsigned>(state.usedSamples.size()), drums, static_cast<unsigned>(bytes));
+    out.print("  + Samples needed for this collection:  %u (%u drums, overall %u bytes)\n", samples,
+              drums, static_cast<unsigned>(bytes));
     return Outcome::next();
 }
 

@@ -12,8 +12,10 @@ namespace telmira::compiler {
 
 // Resamples every wave of the used-sample list into the phone's sample format (new filters join
 // the filter cache), sets each instrument's terminator form and prints the collection's
-// statistics. A wave that cannot be converted (a sample size other than 8, 16, 24 or 32 bits,
-// no channels, a rate of 0, a loop longer than the wave) ends the run with a data error.
+// statistics. A wave of a format or rate it does not support (a sample size other than 8, 16, 24
+// or 32 bits, no channels, a rate of 0, a resampling filter longer than its limit) is warned
+// about and skipped; any other wave that cannot be converted (a loop longer than the wave, say)
+// ends the run with a data error.
 Outcome prepareSamples(CompilerState& state, Console& out);
 
 // The prepared sample of a wave; null when the wave is not in the used-sample list or not yet

@@ -7,9 +7,11 @@
 namespace telmira::dsp {
 
 // A data error of sample preparation: the wave or the rates cannot be converted. The compiler
-// reports the text and stops with its data-error exit code.
+// reports the text and stops with its data-error exit code, except for a wave whose format or
+// rates it does not support (`unsupported`): that one wave is passed over.
 struct DataError {
     std::string message;
+    bool unsupported = false;
 };
 
 // A value or the data error that prevented it. No exception leaves this module.

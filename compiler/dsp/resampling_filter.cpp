@@ -46,8 +46,9 @@ Outcome<ResamplingFilterSpec> resamplingFilterSpec(float sourceRate, float targe
     }
     if (n > kMaxResamplingTaps) {
         return DataError{"resampling filter too long for the sample rates " + rates + " (" +
-                         std::to_string(n) + " taps, at most " +
-                         std::to_string(kMaxResamplingTaps) + ")"};
+                             std::to_string(n) + " taps, at most " +
+                             std::to_string(kMaxResamplingTaps) + ")",
+                         true};
     }
     spec.numTaps = std::max(n, 3);
     return spec;

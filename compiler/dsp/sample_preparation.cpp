@@ -118,14 +118,16 @@ bool needsLongTerminator(bool exactLoop, std::int32_t loopValue) {
 Outcome<std::vector<float>> decodeFirstChannel(const WaveSource& wave) {
     const unsigned bits = wave.bitsPerSample;
     if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-        return DataError{formatMessage(
-            "unsupported sample size of %u bits (8, 16, 24 and 32 bits are supported)", bits)};
+        return DataError{
+            formatMessage(
+                "unsupported sample size of %u bits (8, 16, 24 and 32 bits are supported)", bits),
+            true};
     }
     if (wave.channels == 0) {
-        return DataError{"wave without channels"};
+        return DataError{"wave without channels", true};
     }
     if (wave.sampleRate == 0) {
-        return DataError{"wave with a sample rate of 0"};
+        return DataError{"wave with a sample rate of 0", true};
     }
     const std::size_t sampleBytes = bits / 8;
     const std::size_t frameBytes = sampleBytes * wave.channels;

@@ -427,6 +427,65 @@ TEST(DlsReader, InstrumentNameReachesRegionsBeforeAndAfterIt) {
     EXPECT_TRUE(p.bank.waves[0].drum);
 }
 
+TEST(DlsReader, InstrumentArticulationCoversOnlyTheRegionsReadBeforeIt) {
+    const auto region = [](std::uint16_t low, const std::string& own) {
+        return riffList("lrgn", riffList("rgn ", rgnh(low, low) + wlnk(0) + own));
+    };
+    const std::string ins = riffList(
+        "ins ", insh(0, 1) + region(1, riffList("lart", art1({{0, 0, 0x207, kTwoSeconds}}))) +
+                    riffList("lart", art1({{0, 0, 0x206, kTwoSeconds}})) +
+                    region(2, riffList("lart", art1({{0, 0, 0x209, kTwoSeconds}}))) +
+                    region(3, ""));
+    const Parsed p = parse(dls(ins + oneInstrument(""), wave("w", "ab")));
+    ASSERT_TRUE(p.outcome.goesOn()) << p.output;
+    const auto& regions = p.bank.regions;
+    ASSERT_EQ(regions.size(), 4u);
+    // The instrument's art1 replaces the first region's own, read before it.
+    EXPECT_DOUBLE_EQ(regions[0].articulation.eg1.attackSeconds, 2.0);
+    EXPECT_EQ(regions[0].articulation.eg1.decayRaw, kDlsNoTime);
+    // Regions after it keep their own articulation or the defaults.
+    EXPECT_EQ(regions[1].articulation.eg1.attackRaw, kDlsNoTime);
+    EXPECT_DOUBLE_EQ(regions[1].articulation.eg1.releaseSeconds, 2.0);
+    EXPECT_EQ(regions[2].articulation.eg1.attackRaw, kDlsNoTime);
+    EXPECT_EQ(regions[2].program, 1u);
+    EXPECT_EQ(regions[3].articulation.eg1.attackRaw, kDlsNoTime);
+    EXPECT_EQ(regions[3].program, 0u);
+}
+
+TEST(DlsReader, BankWithHundredsOfThousandsOfRegionsIsLinkedInOnePass) {
+    // One instrument whose every region is followed by an instrument-level art1 and a new
+    // header: a few MB that a reader revisiting the instrument's regions, or searching the
+    // wave pool for each region, would take many minutes over.
+    constexpr std::uint32_t kCount = 100000;
+    std::string regions;
+    std::string waves;
+    for (std::uint32_t i = 0; i < kCount; ++i) {
+        regions += riffList("lrgn", riffList("rgn ", rgnh(0, 127) + wlnk(i)));
+        regions += riffList("lart", art1({{0, 0, 0x206, static_cast<std::int32_t>(i)}}));
+        regions += insh(0, i % 128);
+        waves += riffList("wave", "");
+    }
+    const std::string second = riffList("wvpl", riffList("wave", "") + riffList("wave", ""));
+    const std::string bank =
+        riff("DLS ", riffList("lins", riffList("ins ", regions + riffList("INFO", inam("Many")))) +
+                         riffList("wvpl", waves) + second);
+    ASSERT_GT(bank.size(), 5'000'000u);
+    const Parsed p = parse(bank);
+    ASSERT_TRUE(p.outcome.goesOn()) << p.output.substr(0, 1000);
+    ASSERT_EQ(p.bank.regions.size(), kCount);
+    ASSERT_EQ(p.bank.waves.size(), kCount + 2);
+    std::uint32_t wrong = 0;
+    for (std::uint32_t i = 0; i < kCount; ++i) {
+        const DlsRegion& r = p.bank.regions[i];
+        // The second pool numbers its waves 0 and 1 again; the first pool's waves win.
+        wrong += r.wave != std::optional<std::size_t>(i) ||
+                 r.articulation.eg1.attackRaw != static_cast<std::int32_t>(kCount - 1) ||
+                 r.program != (kCount - 1) % 128 || r.name != "Many";
+    }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_THAT(p.output, ::testing::Not(HasSubstr("WARN")));
+}
+
 TEST(DlsReader, RegionWithoutItsWaveIsKeptAndWarned) {
     const std::string ins = riffList(
         "ins ", insh((1 << 8) | 2, 5) +

@@ -283,8 +283,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "  + Processing track #1\n  + ERR: expected 'MTrk' chunk, but not found\n"},
         BrokenMidi{"BinaryChunkInsteadOfTrack", header(1, 96) + "\x01\x02\x03\x04" + be32(0),
                    "  + ERR: expected 'MTrk' chunk, but not found\n"},
-        BrokenMidi{"TrackLengthPastTheEnd", header(1, 96) + "MTrk" + be32(100) + noteOn(0, 60),
-                   "  + ERR: track length runs past the end of the file\n"},
         BrokenMidi{"MetaPayloadPastTheEnd",
                    header(1, 96) + mtrk(std::string("\x00\xFF\x01\x7F", 4) + "abc"),
                    "  + ERR: track data runs past the end of the file\n"},
@@ -295,6 +293,51 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenMidi{"EndlessQuantity", header(1, 96) + mtrk(std::string(10, '\xFF')),
                    "  + ERR: track data runs past the end of the file\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct CutTrack {
+    const char* name;
+    std::string body;     // what the file holds of the track
+    std::size_t events;   // whole events read from it
+    std::uint8_t lastKey; // data1 of the last event read
+};
+
+void PrintTo(const CutTrack& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TrackCutByTheEndOfTheFile : public ::testing::TestWithParam<CutTrack> {};
+
+TEST_P(TrackCutByTheEndOfTheFile, IsReadToTheEndWithAWarning) {
+    const CutTrack& c = GetParam();
+    const Parsed p = parse(header(1, 96) + "MTrk" + be32(100) + c.body);
+    ASSERT_TRUE(p.outcome.goesOn()) << p.output;
+    EXPECT_THAT(p.output, HasSubstr("  + Processing track #0\n"
+                                    "  + WARN: track length runs past the end of the file (" +
+                                    std::to_string(c.body.size()) +
+                                    " of 100 bytes present), read to the end\n"));
+    EXPECT_THAT(p.output, EndsWith("  + Done\n"));
+    ASSERT_EQ(p.song.events.size(), c.events);
+    EXPECT_EQ(p.song.events.back().data1, c.lastKey);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TrackCutByTheEndOfTheFile,
+    ::testing::Values(CutTrack{"WholeEvents", noteOn(0, 60) + noteOn(4, 61), 2, 61},
+                      CutTrack{"CutInsideAnEvent", noteOn(0, 60) + noteOn(4, 61).substr(0, 2), 1,
+                               60},
+                      CutTrack{"CutInsideADelta", noteOn(0, 60) + std::string("\x81", 1), 1, 60},
+                      CutTrack{"CutInsideAMetaPayload",
+                               noteOn(0, 60) + std::string("\x00\xFF\x01\x7F", 4) + "abc", 1, 60}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MidiReader, TracksAfterATrackCutByTheEndOfTheFileAreStillMissing) {
+    const Parsed p = parse(header(2, 96) + "MTrk" + be32(100) + noteOn(0, 60));
+    EXPECT_EQ(p.outcome.exitCode(), 1);
+    EXPECT_THAT(p.output, EndsWith("  + WARN: track length runs past the end of the file (4 of "
+                                   "100 bytes present), read to the end\n"
+                                   "  + Processing track #1\n"
+                                   "  + ERR: expected 'MTrk' chunk, but not found\n"));
+}
 
 TEST(MidiReader, AbsurdDeltaIsRefusedNotWrapped) {
     // 0x0FFFFFFF ticks at 1 PPQN scaled to 65535 PPQN lies far beyond any real song.

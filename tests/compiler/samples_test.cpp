@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace telmira::compiler {
 namespace {
@@ -94,15 +95,58 @@ TEST(CompileSamples, WavePlayedAtTwoKeysKeepsItsPitchAndEqualRatesAreCopied) {
     EXPECT_THAT(run.output, HasSubstr("overall 722 bytes)\n  + Done\n")) << "400 + 19 + 300 + 3";
 }
 
-TEST(CompileSamples, UnsupportedSampleSizeStopsWithADataError) {
+struct UnsupportedWave {
+    const char* name;
+    std::function<void(DlsWave&)> spoil;
+    const char* message;
+};
+
+void PrintTo(const UnsupportedWave& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CompileUnsupportedWave : public ::testing::TestWithParam<UnsupportedWave> {};
+
+TEST_P(CompileUnsupportedWave, IsSkippedWithAWarningAndTheRestCompiles) {
     CompilerState state = bank();
-    state.dls.waves[0].bitsPerSample = 12;
-    state.songs.push_back(midiSong({noteOn(0, 0, 60)}));
+    GetParam().spoil(state.dls.waves[0]);
+    state.songs.push_back(midiSong({noteOn(0, 0, 60), programChange(0, 1, 1), noteOn(0, 1, 60)}));
+    const Collected run = compileAll(state);
+    ASSERT_TRUE(run.outcome.goesOn()) << run.output;
+    EXPECT_THAT(run.output, HasSubstr(std::string("      + WARN: wave 'PLAIN' skipped: ") +
+                                      GetParam().message));
+    ASSERT_EQ(state.usedSamples.size(), 2u);
+    EXPECT_FALSE(state.usedSamples[0].prepared.has_value());
+    EXPECT_EQ(state.dls.waves[0].usageCount, 0u) << "no output may hold the skipped wave";
+    EXPECT_TRUE(state.usedSamples[1].prepared.has_value());
+    EXPECT_EQ(usedSampleOf(state, 0), nullptr);
+    EXPECT_EQ(instrumentEntry(state, 0)[0] & 0x08, 0x08) << "no sample: the long terminator";
+    EXPECT_THAT(run.output, HasSubstr("  + Samples needed for this collection:  1 (0 drums, "
+                                      "overall 403 bytes)\n  + Done\n"))
+        << "LOOP alone, its loop exact: 400 + 3";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waves, CompileUnsupportedWave,
+    ::testing::Values(UnsupportedWave{"TwelveBits", [](DlsWave& w) { w.bitsPerSample = 12; },
+                                      "unsupported sample size of 12 bits"},
+                      UnsupportedWave{"NoChannels", [](DlsWave& w) { w.channels = 0; },
+                                      "wave without channels"},
+                      UnsupportedWave{"RateZero", [](DlsWave& w) { w.sampleRate = 0; },
+                                      "wave with a sample rate of 0"},
+                      // 192 kHz down to about 2 kHz needs a filter of some 3800 taps.
+                      UnsupportedWave{"FilterTooLong", [](DlsWave& w) { w.sampleRate = 192000; },
+                                      "resampling filter too long for the sample rates"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CompileSamples, LoopLongerThanItsWaveStopsWithADataError) {
+    CompilerState state = bank();
+    state.dls.waves[1].loopLength = 5000;
+    state.songs.push_back(midiSong({programChange(0, 0, 1), noteOn(0, 0, 60)}));
     const Collected run = compileAll(state);
     EXPECT_EQ(run.outcome.exitCode(), Outcome::kDataError);
-    EXPECT_THAT(run.output, HasSubstr("    + PLAIN\t(MEL, 12/2000)\n"
-                                      "      + ERR: wave 'PLAIN' cannot be converted: unsupported "
-                                      "sample size of 12 bits"));
+    EXPECT_THAT(run.output, HasSubstr("      + ERR: wave 'LOOP' cannot be converted: loop of "
+                                      "5000 frames in a wave of 400 frames\n"));
     EXPECT_THAT(run.output, Not(HasSubstr("  + Done")));
 }
 
