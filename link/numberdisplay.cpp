@@ -13,6 +13,10 @@ int digitCount(const QString& text) {
 } // namespace
 
 QString eventNumberText(const link::NumberParts& parts, const MaskFormatter& formatByMask) {
+    // Nothing to show: the label reads "[-------]". A country code alone is no number.
+    if (parts.local.trimmed().isEmpty() && parts.city.trimmed().isEmpty() &&
+        parts.extension.trimmed().isEmpty())
+        return QString();
     const bool noCodes = parts.country.trimmed().isEmpty() && parts.city.trimmed().isEmpty();
     const QString mask = noCodes && digitCount(parts.local) < 4 ? QStringLiteral("0000")
                                                                 : QStringLiteral("0000-000-00-00");

@@ -16,7 +16,9 @@ using MaskFormatter = std::function<QString(const QString& mask, const QString& 
 // The display form of a split number: the local part laid into "0000" when country and city are
 // blank and it has fewer than 4 digits, else into "0000-000-00-00"; "(" city ") " in front when
 // there is a city code; "*" and the extension after it when there is one. Without a formatter
-// the local part stays as it is.
+// the local part stays as it is. Empty when local part, city and extension are all blank, so
+// that the label shows "[-------]"; a number without a country code (a local call) is shown like
+// any other.
 QString eventNumberText(const link::NumberParts& parts, const MaskFormatter& formatByMask);
 
 struct LastNumberDisplay {

@@ -250,9 +250,7 @@ void TLinkBridge::showNumber(const link::NumberEvent& event) {
     link::NumberParts parts{{}, {}, event.number, {}};
     if (numbers_.split)
         parts = numbers_.split(event.number, false, state_.home);
-    const QString shown = event.number.trimmed().isEmpty()
-                              ? QString()
-                              : eventNumberText(parts, numbers_.formatByMask);
+    const QString shown = eventNumberText(parts, numbers_.formatByMask);
     const LastNumberDisplay display = lastNumberDisplay(shown, event.dialled);
     lastNumber_ = event.number.trimmed();
     lastNumberLabel_->setText(display.label);

@@ -176,4 +176,35 @@ TEST(NumberDisplay, MaskCityAndExtension) {
     EXPECT_EQ(unknown.tag, 2);
 }
 
+// Every taken number event updates the label: a local call has no country code and must still
+// show; only a number with nothing to show reads "[-------]".
+TEST(NumberDisplay, LocalNumbersShowAndEmptyOnesReadUnknown) {
+    const MaskFormatter mask = [](const QString& m, const QString& digits) {
+        return "[" + m + "]" + digits;
+    };
+    struct Case {
+        link::NumberParts parts;
+        const char* label;
+        const char* hint;
+    };
+    const Case cases[] = {
+        {{"", "", "1234567", ""},
+         "Последний номер: [0000-000-00-00]1234567",
+         "Набрать последний номер [0000-000-00-00]1234567 в линию через связь|"},
+        {{"", "495", "1234567", ""},
+         "Последний номер: (495) [0000-000-00-00]1234567",
+         "Набрать последний номер (495) [0000-000-00-00]1234567 в линию через связь|"},
+        {{"", "", "", ""}, "Последний номер: [-------]", "Номер не определен|"},
+        {{" ", " ", "  ", " "}, "Последний номер: [-------]", "Номер не определен|"},
+        {{"8", "", "", ""}, "Последний номер: [-------]", "Номер не определен|"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const LastNumberDisplay display = lastNumberDisplay(eventNumberText(c.parts, mask), false);
+        EXPECT_EQ(display.label, QString::fromUtf8(c.label));
+        EXPECT_EQ(display.hint, QString::fromUtf8(c.hint));
+        EXPECT_EQ(display.tag, 1);
+    }
+}
+
 } // namespace

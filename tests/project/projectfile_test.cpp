@@ -56,11 +56,13 @@ public:
 
 private:
     template <typename T> static T take(std::deque<T>& queue, T fallback) {
-        if (queue.empty())
-            return fallback;
-        T value = queue.front();
-        queue.pop_front();
-        return value;
+        // The answer is moved into `fallback` rather than copied into a new local: GCC 12 at -O2
+        // warns falsely (-Wmaybe-uninitialized) on that copy of a std::optional<QString>.
+        if (!queue.empty()) {
+            fallback = std::move(queue.front());
+            queue.pop_front();
+        }
+        return fallback;
     }
 };
 

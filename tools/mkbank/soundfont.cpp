@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <map>
 
@@ -155,12 +156,50 @@ bool load(sf2::File& file, SourceBank& bank, std::string& error) {
     return true;
 }
 
+// A RIFF identifier (four characters) as libgig keeps it read from the file: the first
+// character in the low byte.
+constexpr std::uint32_t riffId(const char* name) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(name[0])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(name[3])) << 24;
+}
+
+// libgig's SoundFont reader uses the INFO, sdta and pdta lists and their chunks without looking
+// whether the file has them: a file without one crashes it. The name of the first missing one,
+// or nothing when all are there.
+std::string missingPart(RIFF::File& riff) {
+    RIFF::List* info = riff.GetSubList(riffId("INFO"));
+    if (!info)
+        return "INFO";
+    if (!info->GetSubChunk(riffId("ifil")))
+        return "ifil";
+    RIFF::List* sdta = riff.GetSubList(riffId("sdta"));
+    if (!sdta)
+        return "sdta";
+    if (!sdta->GetSubChunk(riffId("smpl")))
+        return "smpl";
+    RIFF::List* pdta = riff.GetSubList(riffId("pdta"));
+    if (!pdta)
+        return "pdta";
+    for (const char* name :
+         {"phdr", "pbag", "pmod", "pgen", "inst", "ibag", "imod", "igen", "shdr"}) {
+        if (!pdta->GetSubChunk(riffId(name)))
+            return name;
+    }
+    return {};
+}
+
 } // namespace
 
 bool loadSoundFont(const std::string& path, SourceBank& bank, std::string& error) {
     bank = SourceBank{};
     try {
         RIFF::File riff(path);
+        if (const std::string missing = missingPart(riff); !missing.empty()) {
+            error = path + ": not a SoundFont 2 file (no " + missing + " part)";
+            return false;
+        }
         sf2::File file(&riff);
         return load(file, bank, error);
     } catch (const RIFF::Exception& e) {

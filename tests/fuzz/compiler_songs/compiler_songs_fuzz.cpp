@@ -29,7 +29,8 @@ DlsWave wave(std::uint32_t frames, std::uint32_t loopLength) {
 DlsRegion region(std::uint32_t program, std::size_t waveIndex, bool drum, std::uint16_t keyLow,
                  std::uint16_t keyHigh) {
     DlsRegion r;
-    r.name = "R";
+    // Not assigned from a literal: GCC 12 warns falsely (-Wrestrict) on that inlined assign.
+    r.name.assign(1, 'R');
     r.program = program;
     r.drum = drum;
     r.keyLow = keyLow;

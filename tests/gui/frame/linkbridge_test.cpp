@@ -200,6 +200,9 @@ TEST_F(LinkWindow, NumbersAreSplitAndLaidIntoTheMask) {
               "Последний номер: (495) 0000-000-00-00:1234567");
     number(link::kItemIncoming, bytes({1, 2}));
     EXPECT_EQ(form->findChild<QLabel*>("LastNumberLabel")->text(), "Последний номер: 0000:12");
+    // A caller without a number is not laid into the mask.
+    number(link::kItemIncoming, QByteArray());
+    EXPECT_EQ(form->findChild<QLabel*>("LastNumberLabel")->text(), "Последний номер: [-------]");
 }
 
 TEST_F(LinkWindow, LastNumberButtonDialsWhileConnected) {
